@@ -1,0 +1,58 @@
+// Request types whose handlers are not built yet answer "Unhandled request type".
+// Each line goes away when its handler lands in its subsystem.
+#include "host/request_handlers.hpp"
+
+namespace tw {
+
+// voicing: single chord
+HandlerReply handleGenerateVoicing(const Json&) { throw UnhandledRequestType(); }
+
+// voicing: progressions
+HandlerReply handleGenerateProgression(const Json&) { throw UnhandledRequestType(); }
+
+// generation: local progressions
+HandlerReply handleGenerateLocalProgression(const Json&) { throw UnhandledRequestType(); }
+
+// chord: parser
+HandlerReply handleParseChord(const Json&) { throw UnhandledRequestType(); }
+
+// analysis: progression text
+HandlerReply handleParseProgression(const Json&) { throw UnhandledRequestType(); }
+
+// analysis: key detection
+HandlerReply handleDetectKey(const Json&) { throw UnhandledRequestType(); }
+
+// analysis: diatonic chords
+HandlerReply handleGetDiatonicChords(const Json&) { throw UnhandledRequestType(); }
+
+// voicing: style catalogue
+HandlerReply handleGetVoicingStyles(const Json&) { throw UnhandledRequestType(); }
+
+// voicing: relevant styles
+HandlerReply handleGetRelevantVoicings(const Json&) { throw UnhandledRequestType(); }
+
+// voicing: range presets
+HandlerReply handleGetRangePresets(const Json&) { throw UnhandledRequestType(); }
+
+// generation: rhythm catalogue
+HandlerReply handleGetRhythmPatterns(const Json&) { throw UnhandledRequestType(); }
+
+// chord: quality catalogue
+HandlerReply handleGetSupportedQualities(const Json&) { throw UnhandledRequestType(); }
+
+// analysis: transposition
+HandlerReply handleTransposeProgression(const Json&) { throw UnhandledRequestType(); }
+
+// analysis: roman recalculation
+HandlerReply handleRecalculateRomans(const Json&) { throw UnhandledRequestType(); }
+
+// chord: modifier availability
+HandlerReply handleGetAvailableModifiers(const Json&) { throw UnhandledRequestType(); }
+
+// chord: modifier application
+HandlerReply handleApplyModifiers(const Json&) { throw UnhandledRequestType(); }
+
+// generation: suggestions
+HandlerReply handleGetSuggestions(const Json&) { throw UnhandledRequestType(); }
+
+}  // namespace tw

@@ -34,9 +34,6 @@ HandlerReply handleGetRelevantVoicings(const Json&) { throw UnhandledRequestType
 // voicing: range presets
 HandlerReply handleGetRangePresets(const Json&) { throw UnhandledRequestType(); }
 
-// generation: rhythm catalogue
-HandlerReply handleGetRhythmPatterns(const Json&) { throw UnhandledRequestType(); }
-
 // chord: quality catalogue
 HandlerReply handleGetSupportedQualities(const Json&) { throw UnhandledRequestType(); }
 

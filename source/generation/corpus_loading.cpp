@@ -1,11 +1,54 @@
-// Provisional loaders: no corpus format is readable yet, so every file is rejected and the
-// corpora stay empty.
+// The process-wide corpora: written only by the loaders (at object creation), read by the
+// generator and the suggestion engine.
 #include "generation/corpus_loading.hpp"
+
+#include <fstream>
+#include <iterator>
 
 namespace tw {
 
-bool loadContinuationCorpus(std::span<const std::uint8_t>) { return false; }
+namespace {
+ContinuationCorpus& continuationStore() {
+  static ContinuationCorpus corpus;
+  return corpus;
+}
 
-bool loadProgressionCorpus(std::span<const std::uint8_t>) { return false; }
+ProgressionCorpus& progressionStore() {
+  static ProgressionCorpus corpus;
+  return corpus;
+}
+}  // namespace
+
+bool loadContinuationCorpus(std::span<const std::uint8_t> bytes) {
+  auto decoded = decodeContinuationCorpus(bytes);
+  continuationStore() = decoded ? std::move(*decoded) : ContinuationCorpus{};
+  return decoded.has_value();
+}
+
+bool loadProgressionCorpus(std::span<const std::uint8_t> bytes) {
+  auto decoded = decodeProgressionCorpus(bytes);
+  progressionStore() = decoded ? std::move(*decoded) : ProgressionCorpus{};
+  return decoded.has_value();
+}
+
+const ContinuationCorpus& continuationCorpus() { return continuationStore(); }
+const ProgressionCorpus& progressionCorpus() { return progressionStore(); }
+
+std::vector<std::uint8_t> readCorpusFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+  if (in.bad()) return {};
+  return bytes;
+}
+
+int loadCorpusFolder(const std::string& folder) {
+  std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  int loaded = 0;
+  loaded += loadProgressionCorpus(readCorpusFile(base + "pc.bin")) ? 1 : 0;
+  loaded += loadContinuationCorpus(readCorpusFile(base + "cc.bin")) ? 1 : 0;
+  return loaded;
+}
 
 }  // namespace tw

@@ -3,6 +3,10 @@
 // process-wide corpus when the bytes are a valid file and leaves it empty otherwise.
 #include <cstdint>
 #include <span>
+#include <string>
+
+#include "generation/continuation_corpus.hpp"
+#include "generation/progression_corpus.hpp"
 
 namespace tw {
 
@@ -11,5 +15,16 @@ bool loadContinuationCorpus(std::span<const std::uint8_t> bytes);
 
 // True when the bytes held a valid progression corpus and it is now loaded.
 bool loadProgressionCorpus(std::span<const std::uint8_t> bytes);
+
+// The process-wide corpora (empty until a valid file is loaded).
+const ContinuationCorpus& continuationCorpus();
+const ProgressionCorpus& progressionCorpus();
+
+// The whole content of a file; empty when it cannot be read.
+std::vector<std::uint8_t> readCorpusFile(const std::string& path);
+
+// Loads "pc.bin" and "cc.bin" from a folder; a missing or bad file leaves its corpus empty.
+// Returns how many of the two loaded.
+int loadCorpusFolder(const std::string& folder);
 
 }  // namespace tw

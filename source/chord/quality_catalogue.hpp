@@ -19,6 +19,10 @@ struct ChordQuality {
 // The canonical quality a typed suffix names ("-7" -> "m7", "" -> "maj"), or nothing.
 std::optional<ChordQuality> resolveQuality(std::string_view suffix);
 
+// The same resolution without a copy: the catalogue entry itself, or nullptr. The entry
+// lives until the process ends.
+const ChordQuality* findQuality(std::string_view suffix);
+
 // Interval list of a canonical symbol; the major triad for a symbol not in the catalogue.
 const IntervalList& qualityIntervals(std::string_view symbol);
 

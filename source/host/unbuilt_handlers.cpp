@@ -13,9 +13,6 @@ HandlerReply handleGenerateProgression(const Json&) { throw UnhandledRequestType
 // generation: local progressions
 HandlerReply handleGenerateLocalProgression(const Json&) { throw UnhandledRequestType(); }
 
-// chord: parser
-HandlerReply handleParseChord(const Json&) { throw UnhandledRequestType(); }
-
 // analysis: progression text
 HandlerReply handleParseProgression(const Json&) { throw UnhandledRequestType(); }
 
@@ -33,9 +30,6 @@ HandlerReply handleGetRelevantVoicings(const Json&) { throw UnhandledRequestType
 
 // voicing: range presets
 HandlerReply handleGetRangePresets(const Json&) { throw UnhandledRequestType(); }
-
-// chord: quality catalogue
-HandlerReply handleGetSupportedQualities(const Json&) { throw UnhandledRequestType(); }
 
 // analysis: transposition
 HandlerReply handleTransposeProgression(const Json&) { throw UnhandledRequestType(); }

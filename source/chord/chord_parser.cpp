@@ -6,14 +6,15 @@ namespace tw {
 
 namespace {
 
-constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
 constexpr std::string_view kBarLine = "|";
 
+// Space, tab, line feed, vertical tab, form feed and carriage return.
+constexpr bool isWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 std::string_view trimWhiteSpace(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(kWhiteSpace);
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(kWhiteSpace);
-  return text.substr(first, last - first + 1);
+  while (!text.empty() && isWhiteSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isWhiteSpace(text.back())) text.remove_suffix(1);
+  return text;
 }
 
 bool isRootLetter(char c) { return (c >= 'A' && c <= 'G') || (c >= 'a' && c <= 'g'); }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 
 namespace tw {
@@ -73,10 +75,83 @@ struct TextHash {
 using QualityIndex =
     std::unordered_map<std::string, const ChordQuality*, TextHash, std::equal_to<>>;
 
+// Every typed spelling the parser meets goes through this table, so it is an
+// open-addressing table over one block of key text: a lookup hashes a few words, probes
+// adjacent 12-byte slots and compares bytes only when the stored hash matches.
+class SpellingIndex {
+ public:
+  void build(const std::vector<std::pair<std::string_view, std::uint16_t>>& rows) {
+    std::size_t capacity = 16;
+    while (capacity < rows.size() * 2) capacity *= 2;
+    slots_.assign(capacity, Slot{});
+    mask_ = capacity - 1;
+    for (const auto& [key, entry] : rows) {
+      const std::uint64_t hash = hashText(key);
+      std::size_t at = hash & mask_;
+      while (slots_[at].length != 0) at = (at + 1) & mask_;
+      slots_[at] = {static_cast<std::uint32_t>(hash >> 32), static_cast<std::uint32_t>(text_.size()),
+                    static_cast<std::uint16_t>(key.size()), entry};
+      text_.append(key);
+    }
+  }
+
+  // The entry index stored for key, or -1.
+  int find(std::string_view key) const {
+    if (key.empty() || key.size() > kMaxKeyLength || slots_.empty()) return -1;
+    const std::uint64_t hash = hashText(key);
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
+    for (std::size_t at = hash & mask_;; at = (at + 1) & mask_) {
+      const Slot& slot = slots_[at];
+      if (slot.length == 0) return -1;
+      if (slot.tag == tag && slot.length == key.size() &&
+          std::memcmp(text_.data() + slot.offset, key.data(), key.size()) == 0)
+        return slot.entry;
+    }
+  }
+
+ private:
+  static constexpr std::size_t kMaxKeyLength = 0xFFFF;
+
+  struct Slot {
+    std::uint32_t tag = 0;
+    std::uint32_t offset = 0;
+    std::uint16_t length = 0;  // 0 marks an empty slot; keys are never empty
+    std::uint16_t entry = 0;
+  };
+
+  static std::uint64_t mix(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    return h;
+  }
+
+  static std::uint64_t hashText(std::string_view text) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ (text.size() * 0xC2B2AE3D27D4EB4FULL);
+    const char* p = text.data();
+    std::size_t n = text.size();
+    for (; n >= 8; p += 8, n -= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      h = mix(h ^ word) * 0x9E3779B97F4A7C15ULL;
+    }
+    if (n > 0) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, p, n);
+      h = mix(h ^ word);
+    }
+    return mix(h);
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
+  std::string text_;
+};
+
 struct QualityTables {
   std::vector<ChordQuality> entries;  // table order; the indexes point into it
   QualityIndex catalogue;             // canonical symbol -> entry
-  QualityIndex spellings;             // canonical symbol or alias -> entry
+  SpellingIndex spellings;            // canonical symbol or alias -> entry index
   std::unordered_map<std::string, std::string> aliases;
   std::vector<ChordQuality> sorted;
   const ChordQuality* majorTriad = nullptr;
@@ -138,13 +213,18 @@ QualityTables buildTables() {
 
   tables.aliases = buildAliases(tables.entries);
 
-  // Aliases never equal a canonical symbol, so one map answers both questions.
-  tables.spellings = tables.catalogue;
-  tables.spellings.reserve(tables.catalogue.size() + tables.aliases.size());
+  // Aliases never equal a canonical symbol, so one index answers both questions.
+  auto entryIndex = [&tables](const ChordQuality* entry) {
+    return static_cast<std::uint16_t>(entry - tables.entries.data());
+  };
+  std::vector<std::pair<std::string_view, std::uint16_t>> rows;
+  rows.reserve(tables.entries.size() + tables.aliases.size());
+  for (const ChordQuality& entry : tables.entries) rows.emplace_back(entry.symbol, entryIndex(&entry));
   for (const auto& [key, symbol] : tables.aliases) {
     if (auto it = tables.catalogue.find(symbol); it != tables.catalogue.end())
-      tables.spellings.emplace(key, it->second);
+      rows.emplace_back(key, entryIndex(it->second));
   }
+  tables.spellings.build(rows);
 
   tables.sorted = tables.entries;
   std::sort(tables.sorted.begin(), tables.sorted.end(),
@@ -162,12 +242,16 @@ const ChordQuality* findIn(const QualityIndex& index, std::string_view key) {
   return it == index.end() ? nullptr : it->second;
 }
 
-void replaceAll(std::string& text, std::string_view from, std::string_view to) {
-  std::size_t at = 0;
-  while ((at = text.find(from, at)) != std::string::npos) {
-    text.replace(at, from.size(), to);
-    at += to.size();
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  std::string result;
+  result.reserve(text.size());
+  std::size_t start = 0;
+  for (std::size_t at; (at = text.find(from, start)) != std::string_view::npos;
+       start = at + from.size()) {
+    result.append(text.substr(start, at - start)).append(to);
   }
+  result.append(text.substr(start));
+  return result;
 }
 
 // Only parentheses and the multi-byte signs starting with 0xE2 need rewriting; most
@@ -179,13 +263,16 @@ bool needsRewrite(std::string_view suffix) {
 }
 
 std::string rewriteSuffix(std::string_view suffix) {
-  std::string key(suffix);
-  replaceAll(key, kUnicodeSharp, "#");
-  replaceAll(key, kUnicodeFlat, "b");
-  replaceAll(key, kWhiteTriangle, kDeltaPrefix);
-  replaceAll(key, "(", "");
-  replaceAll(key, ")", "");
-  return key;
+  std::string key = replaceAll(suffix, kUnicodeSharp, "#");
+  key = replaceAll(key, kUnicodeFlat, "b");
+  key = replaceAll(key, kWhiteTriangle, kDeltaPrefix);
+  key = replaceAll(key, "(", "");
+  return replaceAll(key, ")", "");
+}
+
+const ChordQuality* findSpelling(const QualityTables& tables, std::string_view key) {
+  const int entry = tables.spellings.find(key);
+  return entry < 0 ? nullptr : &tables.entries[static_cast<std::size_t>(entry)];
 }
 
 }  // namespace
@@ -194,11 +281,9 @@ const ChordQuality* findQuality(std::string_view suffix) {
   const QualityTables& tables = qualityTables();
   if (suffix.empty()) return tables.majorTriad;
   if (needsRewrite(suffix)) {
-    const std::string key = rewriteSuffix(suffix);
-    if (key.empty()) return nullptr;
-    return findIn(tables.spellings, key);
+    return findSpelling(tables, rewriteSuffix(suffix));
   }
-  return findIn(tables.spellings, suffix);
+  return findSpelling(tables, suffix);
 }
 
 std::optional<ChordQuality> resolveQuality(std::string_view suffix) {

@@ -1,0 +1,21 @@
+#pragma once
+// Sensory roughness of a voicing (Hutchinson-Knopoff over eleven harmonic partials per
+// note), with a process-wide least-recently-used cache of 4096 voicings.
+#include <cstddef>
+
+#include "voicing/pitch_class_voicer.hpp"
+
+namespace tw {
+
+// Cached; main thread only (the cache has no lock).
+double roughness(const Voicing& voicing);
+
+// The same value, always computed afresh.
+double computeRoughness(const Voicing& voicing);
+
+inline constexpr std::size_t kRoughnessCacheCapacity = 4096;
+
+void clearRoughnessCache();
+std::size_t roughnessCacheSize();
+
+}  // namespace tw

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <functional>
+
+#include "chord/text_index.hpp"
 
 namespace tw {
 
@@ -64,97 +64,13 @@ constexpr std::string_view kUnicodeSharp = "\u266F";
 constexpr std::string_view kUnicodeFlat = "\u266D";
 constexpr std::string_view kWhiteTriangle = "\u25B3";
 
-struct TextHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view text) const noexcept {
-    return std::hash<std::string_view>{}(text);
-  }
-};
-
-// Keyed by std::string but searched with string_view, so lookups never allocate.
-using QualityIndex =
-    std::unordered_map<std::string, const ChordQuality*, TextHash, std::equal_to<>>;
-
-// Every typed spelling the parser meets goes through this table, so it is an
-// open-addressing table over one block of key text: a lookup hashes a few words, probes
-// adjacent 12-byte slots and compares bytes only when the stored hash matches.
-class SpellingIndex {
- public:
-  void build(const std::vector<std::pair<std::string_view, std::uint16_t>>& rows) {
-    std::size_t capacity = 16;
-    while (capacity < rows.size() * 2) capacity *= 2;
-    slots_.assign(capacity, Slot{});
-    mask_ = capacity - 1;
-    for (const auto& [key, entry] : rows) {
-      const std::uint64_t hash = hashText(key);
-      std::size_t at = hash & mask_;
-      while (slots_[at].length != 0) at = (at + 1) & mask_;
-      slots_[at] = {static_cast<std::uint32_t>(hash >> 32), static_cast<std::uint32_t>(text_.size()),
-                    static_cast<std::uint16_t>(key.size()), entry};
-      text_.append(key);
-    }
-  }
-
-  // The entry index stored for key, or -1.
-  int find(std::string_view key) const {
-    if (key.empty() || key.size() > kMaxKeyLength || slots_.empty()) return -1;
-    const std::uint64_t hash = hashText(key);
-    const auto tag = static_cast<std::uint32_t>(hash >> 32);
-    for (std::size_t at = hash & mask_;; at = (at + 1) & mask_) {
-      const Slot& slot = slots_[at];
-      if (slot.length == 0) return -1;
-      if (slot.tag == tag && slot.length == key.size() &&
-          std::memcmp(text_.data() + slot.offset, key.data(), key.size()) == 0)
-        return slot.entry;
-    }
-  }
-
- private:
-  static constexpr std::size_t kMaxKeyLength = 0xFFFF;
-
-  struct Slot {
-    std::uint32_t tag = 0;
-    std::uint32_t offset = 0;
-    std::uint16_t length = 0;  // 0 marks an empty slot; keys are never empty
-    std::uint16_t entry = 0;
-  };
-
-  static std::uint64_t mix(std::uint64_t h) {
-    h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdULL;
-    h ^= h >> 33;
-    return h;
-  }
-
-  static std::uint64_t hashText(std::string_view text) {
-    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ (text.size() * 0xC2B2AE3D27D4EB4FULL);
-    const char* p = text.data();
-    std::size_t n = text.size();
-    for (; n >= 8; p += 8, n -= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p, 8);
-      h = mix(h ^ word) * 0x9E3779B97F4A7C15ULL;
-    }
-    if (n > 0) {
-      std::uint64_t word = 0;
-      std::memcpy(&word, p, n);
-      h = mix(h ^ word);
-    }
-    return mix(h);
-  }
-
-  std::vector<Slot> slots_;
-  std::size_t mask_ = 0;
-  std::string text_;
-};
-
 struct QualityTables {
-  std::vector<ChordQuality> entries;  // table order; the indexes point into it
-  QualityIndex catalogue;             // canonical symbol -> entry
-  SpellingIndex spellings;            // canonical symbol or alias -> entry index
+  std::vector<ChordQuality> entries;  // table order; the indexes hold positions in it
+  TextIndex catalogue;                // canonical symbol -> entry position
+  TextIndex spellings;                // canonical symbol or alias -> entry position
   std::unordered_map<std::string, std::string> aliases;
   std::vector<ChordQuality> sorted;
-  const ChordQuality* majorTriad = nullptr;
+  std::size_t majorTriad = 0;
 };
 
 bool startsWith(std::string_view text, std::string_view prefix) {
@@ -207,24 +123,19 @@ QualityTables buildTables() {
   tables.entries.reserve(std::size(kCatalogueRows));
   for (const CatalogueRow& row : kCatalogueRows) tables.entries.push_back({row.symbol, row.intervals});
 
-  tables.catalogue.reserve(tables.entries.size());
-  for (const ChordQuality& entry : tables.entries) tables.catalogue.emplace(entry.symbol, &entry);
-  tables.majorTriad = tables.catalogue.at(std::string(kMajorTriadSymbol));
-
-  tables.aliases = buildAliases(tables.entries);
+  std::vector<TextIndex::Row> rows;
+  for (std::size_t i = 0; i < tables.entries.size(); ++i)
+    rows.emplace_back(tables.entries[i].symbol, static_cast<std::uint16_t>(i));
+  tables.catalogue = TextIndex(rows);
+  tables.majorTriad = static_cast<std::size_t>(tables.catalogue.find(kMajorTriadSymbol));
 
   // Aliases never equal a canonical symbol, so one index answers both questions.
-  auto entryIndex = [&tables](const ChordQuality* entry) {
-    return static_cast<std::uint16_t>(entry - tables.entries.data());
-  };
-  std::vector<std::pair<std::string_view, std::uint16_t>> rows;
-  rows.reserve(tables.entries.size() + tables.aliases.size());
-  for (const ChordQuality& entry : tables.entries) rows.emplace_back(entry.symbol, entryIndex(&entry));
+  tables.aliases = buildAliases(tables.entries);
   for (const auto& [key, symbol] : tables.aliases) {
-    if (auto it = tables.catalogue.find(symbol); it != tables.catalogue.end())
-      rows.emplace_back(key, entryIndex(it->second));
+    if (const int entry = tables.catalogue.find(symbol); entry >= 0)
+      rows.emplace_back(key, static_cast<std::uint16_t>(entry));
   }
-  tables.spellings.build(rows);
+  tables.spellings = TextIndex(rows);
 
   tables.sorted = tables.entries;
   std::sort(tables.sorted.begin(), tables.sorted.end(),
@@ -235,11 +146,6 @@ QualityTables buildTables() {
 const QualityTables& qualityTables() {
   static const QualityTables tables = buildTables();
   return tables;
-}
-
-const ChordQuality* findIn(const QualityIndex& index, std::string_view key) {
-  auto it = index.find(key);
-  return it == index.end() ? nullptr : it->second;
 }
 
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
@@ -270,20 +176,17 @@ std::string rewriteSuffix(std::string_view suffix) {
   return replaceAll(key, ")", "");
 }
 
-const ChordQuality* findSpelling(const QualityTables& tables, std::string_view key) {
-  const int entry = tables.spellings.find(key);
-  return entry < 0 ? nullptr : &tables.entries[static_cast<std::size_t>(entry)];
+const ChordQuality* entryAt(const QualityTables& tables, int position) {
+  return position < 0 ? nullptr : &tables.entries[static_cast<std::size_t>(position)];
 }
 
 }  // namespace
 
 const ChordQuality* findQuality(std::string_view suffix) {
   const QualityTables& tables = qualityTables();
-  if (suffix.empty()) return tables.majorTriad;
-  if (needsRewrite(suffix)) {
-    return findSpelling(tables, rewriteSuffix(suffix));
-  }
-  return findSpelling(tables, suffix);
+  if (suffix.empty()) return &tables.entries[tables.majorTriad];
+  if (needsRewrite(suffix)) return entryAt(tables, tables.spellings.find(rewriteSuffix(suffix)));
+  return entryAt(tables, tables.spellings.find(suffix));
 }
 
 std::optional<ChordQuality> resolveQuality(std::string_view suffix) {
@@ -293,12 +196,13 @@ std::optional<ChordQuality> resolveQuality(std::string_view suffix) {
 
 const IntervalList& qualityIntervals(std::string_view symbol) {
   const QualityTables& tables = qualityTables();
-  if (const ChordQuality* entry = findIn(tables.catalogue, symbol)) return entry->intervals;
-  return tables.majorTriad->intervals;
+  if (const ChordQuality* entry = entryAt(tables, tables.catalogue.find(symbol)))
+    return entry->intervals;
+  return tables.entries[tables.majorTriad].intervals;
 }
 
 bool isCatalogueSymbol(std::string_view symbol) {
-  return findIn(qualityTables().catalogue, symbol) != nullptr;
+  return qualityTables().catalogue.find(symbol) >= 0;
 }
 
 bool isMinorQuality(std::string_view quality) {

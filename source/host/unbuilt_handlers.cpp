@@ -4,9 +4,6 @@
 
 namespace tw {
 
-// voicing: single chord
-HandlerReply handleGenerateVoicing(const Json&) { throw UnhandledRequestType(); }
-
 // voicing: progressions
 HandlerReply handleGenerateProgression(const Json&) { throw UnhandledRequestType(); }
 
@@ -21,15 +18,6 @@ HandlerReply handleDetectKey(const Json&) { throw UnhandledRequestType(); }
 
 // analysis: diatonic chords
 HandlerReply handleGetDiatonicChords(const Json&) { throw UnhandledRequestType(); }
-
-// voicing: style catalogue
-HandlerReply handleGetVoicingStyles(const Json&) { throw UnhandledRequestType(); }
-
-// voicing: relevant styles
-HandlerReply handleGetRelevantVoicings(const Json&) { throw UnhandledRequestType(); }
-
-// voicing: range presets
-HandlerReply handleGetRangePresets(const Json&) { throw UnhandledRequestType(); }
 
 // analysis: transposition
 HandlerReply handleTransposeProgression(const Json&) { throw UnhandledRequestType(); }

@@ -1,0 +1,65 @@
+// `tonalweaver voice` run as a process: output, JSON, help and failures.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct CommandRun {
+  int status = -1;
+  std::string out;
+};
+
+CommandRun voice(const std::string& args) {
+  const std::string command = std::string(TONALWEAVER_BINARY) + " voice " + args + " 2>&1";
+  CommandRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  std::array<char, 512> buffer{};
+  while (fgets(buffer.data(), static_cast<int>(buffer.size()), pipe)) run.out += buffer.data();
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return run;
+}
+
+TEST(VoiceCommand, PrintsNotesWithNames) {
+  CommandRun r = voice("C --style closed");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "60 C4  64 E4  67 G4\n");
+  r = voice("Ebmaj7 --octave 3");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "51 Eb3  55 G3  58 Bb3  62 D4\n");
+}
+
+TEST(VoiceCommand, JsonIsTheRequestReply) {
+  CommandRun r = voice("C --style drop24 --json");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("\"style\":\"drop24\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"notes\":[48,55,64,72]"), std::string::npos) << r.out;
+}
+
+TEST(VoiceCommand, HelpHasExamples) {
+  CommandRun r = voice("--help");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("examples:"), std::string::npos);
+}
+
+TEST(VoiceCommand, BadInputFailsClearly) {
+  CommandRun r = voice("H7");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.out.find("Invalid chord or style"), std::string::npos);
+  r = voice("C --style Closed");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.out.find("Invalid chord or style"), std::string::npos);
+  r = voice("C --octave high");
+  EXPECT_EQ(r.status, 2);
+  r = voice("");
+  EXPECT_EQ(r.status, 2);
+  r = voice("C --frobnicate");
+  EXPECT_EQ(r.status, 2);
+}
+
+}  // namespace

@@ -10,20 +10,8 @@ HandlerReply handleGenerateProgression(const Json&) { throw UnhandledRequestType
 // generation: local progressions
 HandlerReply handleGenerateLocalProgression(const Json&) { throw UnhandledRequestType(); }
 
-// analysis: progression text
-HandlerReply handleParseProgression(const Json&) { throw UnhandledRequestType(); }
-
-// analysis: key detection
-HandlerReply handleDetectKey(const Json&) { throw UnhandledRequestType(); }
-
 // analysis: diatonic chords
 HandlerReply handleGetDiatonicChords(const Json&) { throw UnhandledRequestType(); }
-
-// analysis: transposition
-HandlerReply handleTransposeProgression(const Json&) { throw UnhandledRequestType(); }
-
-// analysis: roman recalculation
-HandlerReply handleRecalculateRomans(const Json&) { throw UnhandledRequestType(); }
 
 // chord: modifier availability
 HandlerReply handleGetAvailableModifiers(const Json&) { throw UnhandledRequestType(); }

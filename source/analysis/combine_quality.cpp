@@ -155,9 +155,13 @@ std::string combineQuality(std::string_view source, std::string_view templateQua
     return result;
   }
 
-  const bool sourceHasNinth =
-      sourceLevel >= 9 || contains(source, "add9") || contains(source, "add2");
-  const bool sourceHasEleventh = has11 || contains(source, "add11") || contains(source, "add4");
+  // Added tones come from the chord's actual ninth and eleventh where the quality is known
+  // ("add11" has no ninth even though its text reads as an eleventh-level chord).
+  const auto resolvedSource = resolveQuality(source);
+  const bool sourceHasNinth = resolvedSource ? resolvedSource->intervals.contains(14)
+                                             : sourceLevel >= 9 || contains(source, "add9");
+  const bool sourceHasEleventh = resolvedSource ? resolvedSource->intervals.contains(17)
+                                                : has11 || contains(source, "add11");
   const std::string base = result == "maj" ? std::string() : result;
   std::string combined = base;
   if (sourceHasNinth && isAccepted(base + "add9")) combined = base + "add9";

@@ -164,7 +164,7 @@ TEST(ParseProgression, FullRecordOfASlashChord) {
                                               {"roman", "I/E"},
                                               {"root", "C"},
                                               {"symbol", "Cmaj/E"}}));
-  EXPECT_EQ(reply.payload["chords"][0].dump().substr(0, 8), R"({"bass")");
+  EXPECT_EQ(reply.payload["chords"][0].dump().substr(0, 8), R"({"bass":)");
 }
 
 TEST(ParseProgression, ChromaticRootFollowsTheSpellingPreference) {

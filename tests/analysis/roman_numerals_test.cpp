@@ -184,10 +184,13 @@ TEST(ParseRomanNumeral, LongAccidentalRunsStayBounded) {
 }
 
 struct RomanCase {
+  RomanCase(KeyContext k, std::string t, bool v, PitchClass r = 0, std::string q = {},
+            std::optional<PitchClass> b = std::nullopt, std::string l = {})
+      : key(k), text(std::move(t)), valid(v), root(r), quality(std::move(q)), bass(b), label(std::move(l)) {}
   KeyContext key;
   std::string text;
   bool valid;
-  PitchClass root = 0;
+  PitchClass root;
   std::string quality;
   std::optional<PitchClass> bass;
   std::string label;
@@ -245,7 +248,9 @@ TEST(ChordFromRoman, ReadsNumeralsInAKey) {
     EXPECT_EQ(result.root, c.root) << c.text;
     EXPECT_EQ(result.quality, c.quality) << c.text;
     EXPECT_EQ(result.hasBass, c.bass.has_value()) << c.text;
-    if (c.bass) EXPECT_EQ(result.bass, *c.bass) << c.text;
+    if (c.bass) {
+      EXPECT_EQ(result.bass, *c.bass) << c.text;
+    }
     EXPECT_EQ(result.label, c.label) << c.text;
   }
 }

@@ -1,0 +1,150 @@
+// tonalweaver corpus: builds the progression and continuation corpora from the annotated data
+// sets, and shows what a corpus file holds.
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "generation/corpus_builder.hpp"
+#include "generation/corpus_loading.hpp"
+#include "subcommand_registry.hpp"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tonalweaver corpus build [--out DIR] [--datasets DIR]\n"
+    "       tonalweaver corpus dump FILE\n"
+    "\n"
+    "build  reads the annotated data sets (when-in-rome, rock-corpus, mcgill-billboard,\n"
+    "       jazz-corpus) and writes DIR/pc.bin and DIR/cc.bin (default DIR: data,\n"
+    "       data sets: ../shared/datasets); prints what was read and rejected.\n"
+    "dump   prints the content of a pc.bin or cc.bin file as JSON.\n"
+    "\n"
+    "examples:\n"
+    "  tonalweaver corpus build --out data --datasets ../shared/datasets\n"
+    "  tonalweaver corpus dump build/resources/pc.bin\n";
+
+bool writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+nlohmann::json buildReport(const tw::BuiltCorpora& built) {
+  nlohmann::json report;
+  for (const auto& d : built.datasets) {
+    nlohmann::json rejected = nlohmann::json::object();
+    std::vector<std::pair<long, std::string>> top;
+    for (const auto& [symbol, count] : d.rejected) top.emplace_back(-count, symbol);
+    std::sort(top.begin(), top.end());
+    for (std::size_t i = 0; i < top.size() && i < 25; ++i) rejected[top[i].second] = -top[i].first;
+    report["datasets"][d.name] = {{"genre", d.genreKey},         {"found", d.found},
+                                  {"piecesUsed", d.piecesUsed},  {"piecesHeldOut", d.piecesHeldOut},
+                                  {"chordsRead", d.chordsRead},  {"noChord", d.noChord},
+                                  {"rejected", d.rejectedCount}, {"distinctRejected", d.rejected.size()},
+                                  {"mostRejected", rejected},    {"unnamedChords", d.unnamedChords},
+                                  {"transitions", d.transitions}};
+  }
+  for (const auto& [genre, groups] : built.progressions.genres())
+    for (const auto& [length, list] : groups) {
+      int minor = 0;
+      for (const auto& p : list) minor += p.mode.minor ? 1 : 0;
+      report["progressions"][genre][std::to_string(length)] = {{"total", list.size()}, {"minor", minor}};
+    }
+  std::size_t continuations = 0;
+  for (const auto& [n, list] : built.continuations.entries()) continuations += list.size();
+  report["continuations"] = {{"numerals", built.continuations.entries().size()},
+                             {"continuations", continuations}};
+  return report;
+}
+
+int build(int argc, char** argv) {
+  std::string out = "data";
+  std::string datasets = "../shared/datasets";
+  for (int i = 2; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if ((arg == "--out" || arg == "--datasets") && i + 1 < argc) {
+      (arg == "--out" ? out : datasets) = argv[++i];
+    } else {
+      std::cerr << "tonalweaver corpus build: unknown or incomplete option '" << arg << "'\n" << kUsage;
+      return 2;
+    }
+  }
+  tw::BuiltCorpora built = tw::buildCorpora(datasets);
+  bool anyFound = false;
+  for (const auto& d : built.datasets) anyFound |= d.found;
+  if (!anyFound) {
+    std::cerr << "tonalweaver corpus build: no data set found under '" << datasets << "'\n";
+    return 1;
+  }
+  if (built.progressions.empty() || built.continuations.empty()) {
+    std::cerr << "tonalweaver corpus build: the data sets gave an empty corpus\n";
+    return 1;
+  }
+  if (!writeFile(out + "/pc.bin", tw::encodeProgressionCorpus(built.progressions)) ||
+      !writeFile(out + "/cc.bin", tw::encodeContinuationCorpus(built.continuations))) {
+    std::cerr << "tonalweaver corpus build: cannot write to '" << out << "'\n";
+    return 1;
+  }
+  std::cout << buildReport(built).dump(2) << "\n";
+  return 0;
+}
+
+int dump(int argc, char** argv) {
+  if (argc != 3) {
+    std::cerr << "tonalweaver corpus dump: expected one FILE\n" << kUsage;
+    return 2;
+  }
+  auto bytes = tw::readCorpusFile(argv[2]);
+  if (bytes.empty()) {
+    std::cerr << "tonalweaver corpus dump: cannot read '" << argv[2] << "'\n";
+    return 1;
+  }
+  nlohmann::json out;
+  if (auto pc = tw::decodeProgressionCorpus(bytes)) {
+    out["kind"] = "progressions";
+    out["genres"] = nlohmann::json::object();
+    for (const auto& [genre, groups] : pc->genres())
+      for (const auto& [length, list] : groups) {
+        auto& array = out["genres"][genre][std::to_string(length)];
+        array = nlohmann::json::array();
+        for (const auto& p : list)
+          array.push_back({{"numerals", p.numerals},
+                           {"mode", p.mode.minor ? "minor" : "major"},
+                           {"minorScaleType", p.mode.melodic ? "melodic" : "natural"},
+                           {"occurrences", p.occurrences}});
+      }
+  } else if (auto cc = tw::decodeContinuationCorpus(bytes)) {
+    out["kind"] = "continuations";
+    out["numerals"] = nlohmann::json::object();
+    for (const auto& [numeral, list] : cc->entries()) {
+      auto& array = out["numerals"][numeral];
+      array = nlohmann::json::array();
+      for (const auto& c : list) array.push_back({{"numeral", c.numeral}, {"probability", c.probability}});
+    }
+  } else {
+    std::cerr << "tonalweaver corpus dump: '" << argv[2] << "' is not a valid corpus file\n";
+    return 1;
+  }
+  std::cout << out.dump(1) << "\n";
+  return 0;
+}
+
+int run(int argc, char** argv) {
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    (argc < 2 ? std::cerr : std::cout) << kUsage;
+    return argc < 2 ? 2 : 0;
+  }
+  std::string_view action = argv[1];
+  if (action == "build") return build(argc, argv);
+  if (action == "dump") return dump(argc, argv);
+  std::cerr << "tonalweaver corpus: unknown action '" << action << "'\n" << kUsage;
+  return 2;
+}
+
+}  // namespace
+
+TW_REGISTER_SUBCOMMAND("corpus", "build the progression and continuation corpora, or dump one", run);

@@ -1,0 +1,46 @@
+#pragma once
+// Readers of the four human-annotated data sets: every piece becomes a sequence of engine
+// chords, each with the key it stands in. Symbols a reader cannot turn into a chord are
+// counted by text, never guessed.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "chord/chord_parser.hpp"
+#include "chord/key_context.hpp"
+
+namespace tw {
+
+struct AnnotatedChord {
+  ParsedChord chord;
+  KeyContext key;
+  double duration = 1.0;     // in bars where the data set says, else 1
+  bool phraseStart = false;  // a phrase or section begins here
+  bool afterGap = false;     // an unreadable chord or a rest came just before
+};
+
+struct AnnotatedPiece {
+  std::string id;
+  std::vector<AnnotatedChord> chords;
+};
+
+struct DatasetReading {
+  std::string name;
+  std::vector<AnnotatedPiece> pieces;
+  long chordsRead = 0;  // chord entries turned into engine chords
+  long noChord = 0;     // rests and no-chord marks
+  long rejectedCount = 0;
+  std::map<std::string, long> rejected;  // symbol (and reason) -> occurrences
+  bool found = false;                    // the data set's files were present
+};
+
+DatasetReading readWhenInRome(const std::string& datasetsFolder);
+DatasetReading readRockCorpus(const std::string& datasetsFolder);
+DatasetReading readBillboard(const std::string& datasetsFolder);
+DatasetReading readJazzCorpus(const std::string& datasetsFolder);
+
+// A fixed tenth of the pieces (by a seeded hash of their ids), kept out of the corpora for
+// evaluation. Splits `reading.pieces` into the kept and the held-out ones.
+std::vector<AnnotatedPiece> holdOutTenth(std::vector<AnnotatedPiece>& pieces);
+
+}  // namespace tw

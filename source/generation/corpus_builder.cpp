@@ -1,0 +1,214 @@
+#include "generation/corpus_builder.hpp"
+
+#include <algorithm>
+#include <set>
+#include <tuple>
+
+#include "generation/corpus_numerals.hpp"
+#include "generation/mode_judgment.hpp"
+
+namespace tw {
+
+namespace {
+
+// One chord of a piece as the corpora see it, after repeated chords are merged.
+struct NumeralStep {
+  std::string progression;  // the numeral progressions store
+  std::string target;       // the numeral a continuation names (seventh level, no bass)
+  std::vector<std::string> sources;  // the numerals a continuation is looked up by
+  KeyContext key;
+  bool phraseStart = false;
+  bool afterGap = false;
+};
+
+std::vector<NumeralStep> numeralSteps(const AnnotatedPiece& piece, bool keepBass, long& unnamed) {
+  std::vector<NumeralStep> steps;
+  bool gap = false;
+  for (const auto& c : piece.chords) {
+    KeyContext key = c.key;
+    key.melodic = false;
+    std::optional<PitchClass> bass = c.chord.bass;
+    auto seventh = reducedQuality(c.chord, QualityLevel::seventh);
+    auto target = realisableNumeral(key, c.chord.root, seventh, std::nullopt);
+    auto progression = keepBass ? realisableNumeral(key, c.chord.root, seventh, bass) : target;
+    if (!target || !progression) {
+      ++unnamed;
+      gap = true;
+      continue;
+    }
+    NumeralStep step;
+    step.progression = *progression;
+    step.target = *target;
+    step.key = key;
+    step.phraseStart = c.phraseStart;
+    step.afterGap = c.afterGap || gap;
+    gap = false;
+    auto addSource = [&](const std::optional<std::string>& n) {
+      if (n && std::find(step.sources.begin(), step.sources.end(), *n) == step.sources.end())
+        step.sources.push_back(*n);
+    };
+    addSource(realisableNumeral(key, c.chord.root, reducedQuality(c.chord, QualityLevel::full), bass));
+    addSource(realisableNumeral(key, c.chord.root, reducedQuality(c.chord, QualityLevel::full), std::nullopt));
+    addSource(target);
+    addSource(realisableNumeral(key, c.chord.root, reducedQuality(c.chord, QualityLevel::triad), std::nullopt));
+
+    if (!steps.empty() && !step.afterGap && steps.back().key == key &&
+        steps.back().progression == step.progression) {
+      continue;  // the same chord held on
+    }
+    steps.push_back(std::move(step));
+  }
+  return steps;
+}
+
+bool linked(const NumeralStep& a, const NumeralStep& b) { return !b.afterGap && a.key == b.key; }
+
+struct WindowStats {
+  std::set<std::size_t> pieces;
+  std::set<std::size_t> openingPieces;
+  long occurrences = 0;
+};
+
+using WindowKey = std::pair<bool, std::vector<std::string>>;  // (minor, numerals)
+
+double windowScore(const WindowStats& s) {
+  return 4.0 * static_cast<double>(s.pieces.size()) +
+         2.0 * static_cast<double>(s.openingPieces.size()) +
+         0.05 * static_cast<double>(std::min<long>(s.occurrences, 100));
+}
+
+void collectWindows(const std::vector<NumeralStep>& steps, std::size_t pieceIndex, int length,
+                    std::map<WindowKey, WindowStats>& windows) {
+  const std::size_t n = static_cast<std::size_t>(length);
+  for (std::size_t i = 0; i + n <= steps.size(); ++i) {
+    bool ok = true;
+    for (std::size_t j = i + 1; j < i + n && ok; ++j) ok = linked(steps[j - 1], steps[j]);
+    if (!ok) continue;
+    WindowKey key{steps[i].key.minor, {}};
+    for (std::size_t j = i; j < i + n; ++j) key.second.push_back(steps[j].progression);
+    auto& stats = windows[key];
+    stats.pieces.insert(pieceIndex);
+    if (steps[i].phraseStart || i == 0) stats.openingPieces.insert(pieceIndex);
+    ++stats.occurrences;
+  }
+}
+
+std::vector<StoredProgression> rankWindows(const std::map<WindowKey, WindowStats>& windows) {
+  struct Ranked {
+    double score;
+    const WindowKey* key;
+    const WindowStats* stats;
+  };
+  std::vector<Ranked> major, minor;
+  for (const auto& [key, stats] : windows) {
+    if (stats.pieces.size() < 2 && stats.occurrences < 2) continue;
+    // Keep only what the numerals themselves say is in the mode they were written in.
+    if (judgeModeOfNumerals(key.second).minor != key.first) continue;
+    (key.first ? minor : major).push_back({windowScore(stats), &key, &stats});
+  }
+  auto better = [](const Ranked& a, const Ranked& b) {
+    if (a.score != b.score) return a.score > b.score;
+    return a.key->second < b.key->second;
+  };
+  std::sort(major.begin(), major.end(), better);
+  std::sort(minor.begin(), minor.end(), better);
+  if (major.size() > kMajorProgressionsPerGroup) major.resize(kMajorProgressionsPerGroup);
+  if (minor.size() > kMinorProgressionsPerGroup) minor.resize(kMinorProgressionsPerGroup);
+  std::vector<Ranked> all = major;
+  all.insert(all.end(), minor.begin(), minor.end());
+  std::sort(all.begin(), all.end(), [&](const Ranked& a, const Ranked& b) {
+    if (a.score != b.score) return a.score > b.score;
+    if (a.key->first != b.key->first) return !a.key->first;
+    return a.key->second < b.key->second;
+  });
+  std::vector<StoredProgression> out;
+  for (const auto& r : all)
+    out.push_back({r.key->second, {r.key->first, false},
+                   static_cast<std::uint16_t>(std::min<long>(r.stats->occurrences, 65535))});
+  return out;
+}
+
+struct DatasetPlan {
+  DatasetReading (*read)(const std::string&);
+  const char* genreKey;
+  bool keepBass;  // inversions belong to the style's progressions
+};
+
+}  // namespace
+
+BuiltCorpora buildCorpora(const std::string& datasetsFolder) {
+  static const DatasetPlan kPlans[] = {
+      {readBillboard, "popedm", false},
+      {readWhenInRome, "classical", true},
+      {readRockCorpus, "rock", false},
+      {readJazzCorpus, "jazzneosoul", false},
+  };
+  BuiltCorpora built;
+  // Continuation weights: each data set brings the same total mass, so no set drowns another.
+  std::map<std::string, std::map<std::string, double>, std::less<>> continuationMass;
+  std::map<std::string, long, std::less<>> sourceCounts;
+
+  std::size_t pieceIndex = 0;
+  for (const auto& plan : kPlans) {
+    DatasetReading reading = plan.read(datasetsFolder);
+    DatasetSummary summary;
+    summary.name = reading.name;
+    summary.genreKey = plan.genreKey;
+    summary.found = reading.found;
+    summary.chordsRead = reading.chordsRead;
+    summary.noChord = reading.noChord;
+    summary.rejectedCount = reading.rejectedCount;
+    summary.rejected = reading.rejected;
+    auto heldOut = holdOutTenth(reading.pieces);
+    summary.piecesUsed = reading.pieces.size();
+    summary.piecesHeldOut = heldOut.size();
+    for (auto& p : heldOut) built.heldOut.push_back({plan.genreKey, reading.name, std::move(p)});
+
+    std::map<int, std::map<WindowKey, WindowStats>> windows;
+    std::vector<std::tuple<const std::vector<std::string>*, std::string>> transitions;
+    std::vector<std::vector<NumeralStep>> allSteps;
+    allSteps.reserve(reading.pieces.size());
+    for (const auto& piece : reading.pieces) {
+      allSteps.push_back(numeralSteps(piece, plan.keepBass, summary.unnamedChords));
+      const auto& steps = allSteps.back();
+      for (int length : kProgressionLengths) collectWindows(steps, pieceIndex, length, windows[length]);
+      for (std::size_t i = 1; i < steps.size(); ++i)
+        if (linked(steps[i - 1], steps[i])) ++summary.transitions;
+      ++pieceIndex;
+    }
+    for (const auto& [length, stats] : windows)
+      for (auto& p : rankWindows(stats)) built.progressions.add(plan.genreKey, std::move(p));
+
+    if (summary.transitions > 0) {
+      double weight = 1.0 / static_cast<double>(summary.transitions);
+      for (const auto& steps : allSteps)
+        for (std::size_t i = 1; i < steps.size(); ++i) {
+          if (!linked(steps[i - 1], steps[i])) continue;
+          for (const auto& source : steps[i - 1].sources) {
+            continuationMass[source][steps[i].target] += weight;
+            ++sourceCounts[source];
+          }
+        }
+    }
+    built.datasets.push_back(std::move(summary));
+  }
+
+  for (const auto& [source, targets] : continuationMass) {
+    if (sourceCounts[source] < 3) continue;
+    double total = 0;
+    for (const auto& [t, m] : targets) total += m;
+    std::vector<Continuation> list;
+    for (const auto& [t, m] : targets) {
+      float p = quantizedProbability(static_cast<float>(m / total));
+      if (p >= 0.01f) list.push_back({t, p});
+    }
+    std::stable_sort(list.begin(), list.end(), [](const Continuation& a, const Continuation& b) {
+      return a.probability > b.probability;
+    });
+    if (list.size() > kContinuationsPerNumeral) list.resize(kContinuationsPerNumeral);
+    if (!list.empty()) built.continuations.set(source, std::move(list));
+  }
+  return built;
+}
+
+}  // namespace tw

@@ -1,0 +1,51 @@
+#pragma once
+// Builds the two corpora from the human-annotated data sets: the progressions real pieces
+// play, per genre and length, and the continuations of every numeral across all genres.
+// The build is deterministic: the same data sets always give the same bytes.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "generation/annotated_pieces.hpp"
+#include "generation/continuation_corpus.hpp"
+#include "generation/progression_corpus.hpp"
+
+namespace tw {
+
+struct DatasetSummary {
+  std::string name;
+  std::string genreKey;
+  bool found = false;
+  std::size_t piecesUsed = 0;
+  std::size_t piecesHeldOut = 0;
+  long chordsRead = 0;
+  long noChord = 0;
+  long rejectedCount = 0;
+  std::map<std::string, long> rejected;
+  long unnamedChords = 0;  // chords no realisable numeral names
+  long transitions = 0;
+};
+
+struct HeldOutPiece {
+  std::string genreKey;
+  std::string dataset;
+  AnnotatedPiece piece;
+};
+
+struct BuiltCorpora {
+  ProgressionCorpus progressions;
+  ContinuationCorpus continuations;
+  std::vector<DatasetSummary> datasets;
+  std::vector<HeldOutPiece> heldOut;
+};
+
+inline constexpr int kMajorProgressionsPerGroup = 250;
+inline constexpr int kMinorProgressionsPerGroup = 150;
+inline constexpr std::size_t kContinuationsPerNumeral = 24;
+
+BuiltCorpora buildCorpora(const std::string& datasetsFolder);
+
+// The stored lengths of progressions.
+inline constexpr int kProgressionLengths[] = {4, 6, 8};
+
+}  // namespace tw

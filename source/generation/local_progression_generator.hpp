@@ -1,0 +1,38 @@
+#pragma once
+// "generate_local_progression": a stored progression of the genre, some inner chords varied
+// with corpus continuations, realised in a chosen or random key, never one of the ten most
+// recent results when another can be had.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "chord/key_context.hpp"
+#include "chord/pitch_spelling.hpp"
+#include "host/handler_contract.hpp"
+
+namespace tw {
+
+struct KeyChoice {
+  PitchClass tonic = 0;
+  bool minor = false;
+  bool melodic = false;
+  bool automatic = false;
+};
+
+// 4 -> 4, 5 -> 4, 6 -> 6, 7 -> 4, 8 -> 8, anything else -> 4.
+int mappedProgressionLength(long long requested);
+
+struct GeneratedProgression {
+  std::vector<std::string> chords;
+  std::vector<std::string> numerals;
+  std::string signature;
+};
+
+// One generation attempt: nothing when the corpus has no candidate or nothing realises.
+std::optional<GeneratedProgression> generationAttempt(const std::string& genreKey, int length,
+                                                      const KeyChoice& key, double temperature,
+                                                      const ResolvedSpelling& spelling);
+
+HandlerReply handleGenerateLocalProgression(const Json& payload);
+
+}  // namespace tw

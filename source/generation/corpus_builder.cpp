@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <set>
-#include <tuple>
 
 #include "generation/corpus_numerals.hpp"
 #include "generation/mode_judgment.hpp"
@@ -71,10 +70,29 @@ struct WindowStats {
 
 using WindowKey = std::pair<bool, std::vector<std::string>>;  // (minor, numerals)
 
-double windowScore(const WindowStats& s) {
-  return 4.0 * static_cast<double>(s.pieces.size()) +
-         2.0 * static_cast<double>(s.openingPieces.size()) +
-         0.05 * static_cast<double>(std::min<long>(s.occurrences, 100));
+bool isTonic(const std::string& numeral) {
+  auto head = numeral.substr(0, numeral.find('/'));
+  return head == "I" || head == "i" || head == "Imaj7" || head == "im7" || head == "I7" ||
+         head == "I6" || head == "im6";
+}
+
+// A window worth offering: not a two-chord oscillation (I IV I IV), and enough different
+// chords to be a progression rather than a vamp.
+bool isProgressionLike(const std::vector<std::string>& numerals) {
+  bool periodTwo = true;
+  for (std::size_t i = 2; i < numerals.size() && periodTwo; ++i) periodTwo = numerals[i] == numerals[i - 2];
+  if (periodTwo) return false;
+  std::set<std::string> distinct(numerals.begin(), numerals.end());
+  return distinct.size() >= (numerals.size() >= 8 ? 4u : 3u);
+}
+
+// Pieces that play it count most, then phrase openings; a progression that sets out from
+// the tonic is worth half as much again, as it stands on its own.
+double windowScore(const WindowKey& key, const WindowStats& s) {
+  double score = 4.0 * static_cast<double>(s.pieces.size()) +
+                 2.0 * static_cast<double>(s.openingPieces.size()) +
+                 0.05 * static_cast<double>(std::min<long>(s.occurrences, 100));
+  return isTonic(key.second.front()) ? score * 1.5 : score;
 }
 
 void collectWindows(const std::vector<NumeralStep>& steps, std::size_t pieceIndex, int length,
@@ -102,9 +120,10 @@ std::vector<StoredProgression> rankWindows(const std::map<WindowKey, WindowStats
   std::vector<Ranked> major, minor;
   for (const auto& [key, stats] : windows) {
     if (stats.pieces.size() < 2 && stats.occurrences < 2) continue;
+    if (!isProgressionLike(key.second)) continue;
     // Keep only what the numerals themselves say is in the mode they were written in.
     if (judgeModeOfNumerals(key.second).minor != key.first) continue;
-    (key.first ? minor : major).push_back({windowScore(stats), &key, &stats});
+    (key.first ? minor : major).push_back({windowScore(key, stats), &key, &stats});
   }
   auto better = [](const Ranked& a, const Ranked& b) {
     if (a.score != b.score) return a.score > b.score;
@@ -165,7 +184,6 @@ BuiltCorpora buildCorpora(const std::string& datasetsFolder) {
     for (auto& p : heldOut) built.heldOut.push_back({plan.genreKey, reading.name, std::move(p)});
 
     std::map<int, std::map<WindowKey, WindowStats>> windows;
-    std::vector<std::tuple<const std::vector<std::string>*, std::string>> transitions;
     std::vector<std::vector<NumeralStep>> allSteps;
     allSteps.reserve(reading.pieces.size());
     for (const auto& piece : reading.pieces) {

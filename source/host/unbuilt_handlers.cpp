@@ -7,9 +7,6 @@ namespace tw {
 // voicing: progressions
 HandlerReply handleGenerateProgression(const Json&) { throw UnhandledRequestType(); }
 
-// generation: local progressions
-HandlerReply handleGenerateLocalProgression(const Json&) { throw UnhandledRequestType(); }
-
 // analysis: diatonic chords
 HandlerReply handleGetDiatonicChords(const Json&) { throw UnhandledRequestType(); }
 

@@ -3,6 +3,8 @@
 #include "analysis/roman_numerals.hpp"
 #include "chord/quality_catalogue.hpp"
 
+#include <algorithm>
+
 namespace tw {
 
 namespace {
@@ -81,6 +83,30 @@ std::optional<std::string> realisableNumeral(const KeyContext& key, PitchClass r
   std::string numeral = romanForChord(key, plain, RomanFlags{});
   if (realisesAs(key, numeral, root, q, std::nullopt)) return numeral;
   return std::nullopt;
+}
+
+}  // namespace tw
+
+namespace tw {
+
+std::vector<std::string> lookupNumerals(const KeyContext& key, const ParsedChord& chord) {
+  KeyContext natural{key.root, key.minor, false};
+  std::vector<std::string> out;
+  auto add = [&](const std::optional<std::string>& n) {
+    if (n && std::find(out.begin(), out.end(), *n) == out.end()) out.push_back(*n);
+  };
+  const std::string full = reducedQuality(chord, QualityLevel::full);
+  add(realisableNumeral(natural, chord.root, full, chord.bass));
+  add(realisableNumeral(natural, chord.root, full, std::nullopt));
+  add(realisableNumeral(natural, chord.root, reducedQuality(chord, QualityLevel::seventh), std::nullopt));
+  add(realisableNumeral(natural, chord.root, reducedQuality(chord, QualityLevel::triad), std::nullopt));
+  return out;
+}
+
+std::string continuationNumeral(const KeyContext& key, const ParsedChord& chord) {
+  KeyContext natural{key.root, key.minor, false};
+  return realisableNumeral(natural, chord.root, reducedQuality(chord, QualityLevel::seventh), std::nullopt)
+      .value_or(std::string{});
 }
 
 }  // namespace tw

@@ -32,3 +32,16 @@ std::optional<std::string> realisableNumeral(const KeyContext& key, PitchClass r
 bool sameQuality(const std::string& a, const std::string& b);
 
 }  // namespace tw
+
+#include <vector>
+
+namespace tw {
+
+// The numerals a chord is looked up by in the continuation corpus, most specific first: as
+// played (with its bass), without its bass, reduced to its seventh, reduced to its triad.
+std::vector<std::string> lookupNumerals(const KeyContext& key, const ParsedChord& chord);
+
+// The numeral a chord is named by as a continuation (its seventh, no bass), or empty.
+std::string continuationNumeral(const KeyContext& key, const ParsedChord& chord);
+
+}  // namespace tw

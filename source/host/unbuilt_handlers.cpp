@@ -16,7 +16,4 @@ HandlerReply handleGetAvailableModifiers(const Json&) { throw UnhandledRequestTy
 // chord: modifier application
 HandlerReply handleApplyModifiers(const Json&) { throw UnhandledRequestType(); }
 
-// generation: suggestions
-HandlerReply handleGetSuggestions(const Json&) { throw UnhandledRequestType(); }
-
 }  // namespace tw

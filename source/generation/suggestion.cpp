@@ -1,0 +1,63 @@
+#include "generation/suggestion.hpp"
+
+#include "analysis/roman_numerals.hpp"
+#include "chord/quality_catalogue.hpp"
+
+namespace tw {
+
+std::string_view categoryName(int category) {
+  static constexpr std::string_view kNames[] = {"smart",       "diatonic",          "secondary_dominant",
+                                                "modal_interchange", "tritone_sub", "diminished_approach",
+                                                "chromatic_mediant"};
+  if (category < 0 || category > 6) return "unknown";
+  return kNames[category];
+}
+
+namespace {
+std::string_view canonical(std::string_view quality, std::optional<ChordQuality>& holder) {
+  holder = resolveQuality(quality);
+  return holder ? std::string_view(holder->symbol) : quality;
+}
+}  // namespace
+
+ParsedChord suggestionChord(const Suggestion& s) {
+  auto quality = resolveQuality(s.quality);
+  ChordQuality q = quality ? *quality : ChordQuality{"maj", IntervalList{0, 4, 7}};
+  return makeParsedChord(s.root, q, s.bass && *s.bass != s.root ? s.bass : std::nullopt);
+}
+
+bool sameChord(PitchClass rootA, std::string_view qualityA, std::optional<PitchClass> bassA,
+               PitchClass rootB, std::string_view qualityB, std::optional<PitchClass> bassB) {
+  if (rootA != rootB) return false;
+  if (bassA && *bassA == rootA) bassA.reset();
+  if (bassB && *bassB == rootB) bassB.reset();
+  if (bassA != bassB) return false;
+  std::optional<ChordQuality> ha, hb;
+  return canonical(qualityA, ha) == canonical(qualityB, hb);
+}
+
+bool sameChord(const Suggestion& s, const ParsedChord& c) {
+  return sameChord(s.root, s.quality, s.bass, c.root, c.quality, c.bass);
+}
+
+bool isDiatonicChord(const KeyContext& key, PitchClass root, std::string_view quality,
+                     std::optional<PitchClass> bass) {
+  auto resolved = resolveQuality(quality);
+  if (!resolved) return false;
+  for (int i : resolved->intervals)
+    if (degreeOf(key, reducePitchClass(root + i)) == 0) return false;
+  return !bass || degreeOf(key, *bass) != 0;
+}
+
+std::string_view qualityFamily(std::string_view q) {
+  auto has = [&](std::string_view part) { return q.find(part) != std::string_view::npos; };
+  if (has("sus")) return "sus";
+  if (has("dim") || has("m7b5") || has("\xC3\xB8") || q == "o" || q == "o7") return "diminished";
+  if (isMinorQuality(q)) return "minor";
+  if (q.empty() || q == "maj" || has("maj") || has("add") || q == "6" || q == "69" || has("M7")) return "major";
+  if (q == "5" || q == "aug" || q == "+") return "other";
+  if (has("7") || has("9") || has("11") || has("13") || has("alt")) return "dominant";
+  return "other";
+}
+
+}  // namespace tw

@@ -1,0 +1,424 @@
+#include "generation/suggestion_engine.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <stdexcept>
+
+#include "chord/quality_catalogue.hpp"
+#include "generation/corpus_loading.hpp"
+#include "generation/corpus_numerals.hpp"
+#include "generation/random_source.hpp"
+#include "generation/suggestion_families.hpp"
+#include "host/request_handlers.hpp"
+
+namespace tw {
+
+namespace {
+
+// What every candidate is scored against, worked out once per request.
+struct ScoringContext {
+  const SuggestionContext& context;
+  KeyContext natural;
+  std::vector<int> lastTones;  // pitch classes of the last previous chord
+  std::optional<PitchClass> lastRoot;
+  double expectedTones = 4.0;
+  std::map<std::string, double, std::less<>> fromLast;  // continuation numeral -> probability
+  std::string nextNumeral;
+};
+
+std::vector<int> pitchClassesOf(PitchClass root, const IntervalList& intervals) {
+  std::vector<int> pcs;
+  for (int i : intervals) {
+    int pc = reducePitchClass(root + i);
+    if (std::find(pcs.begin(), pcs.end(), pc) == pcs.end()) pcs.push_back(pc);
+  }
+  return pcs;
+}
+
+const IntervalList& intervalsOf(std::string_view quality) {
+  static const IntervalList kMajor{0, 4, 7};
+  if (quality.empty()) return kMajor;
+  auto resolved = resolveQuality(quality);
+  return resolved ? qualityIntervals(resolved->symbol) : kMajor;
+}
+
+std::map<std::string, double, std::less<>> continuationsOf(const KeyContext& key, const ParsedChord& chord) {
+  std::map<std::string, double, std::less<>> out;
+  for (const auto& numeral : lookupNumerals(key, chord)) {
+    auto list = continuationCorpus().continuations(numeral, 255);
+    if (list.empty()) continue;
+    for (const auto& c : list) out.emplace(c.numeral, c.probability);
+    break;
+  }
+  return out;
+}
+
+ScoringContext prepare(const SuggestionContext& c) {
+  ScoringContext s{c, {c.key.root, c.key.minor, false}, {}, {}, 4.0, {}, {}};
+  double tones = 0;
+  int counted = 0;
+  for (const auto& p : c.previous) {
+    tones += static_cast<double>(p.intervals.size());
+    ++counted;
+  }
+  if (c.next) {
+    tones += static_cast<double>(c.next->intervals.size());
+    ++counted;
+  }
+  if (counted > 0) s.expectedTones = tones / counted;
+  if (!c.previous.empty()) {
+    const auto& last = c.previous.back();
+    s.lastTones = pitchClassesOf(last.root, last.intervals);
+    s.lastRoot = last.root;
+    s.fromLast = continuationsOf(s.natural, last);
+  }
+  if (c.next) s.nextNumeral = continuationNumeral(s.natural, *c.next);
+  return s;
+}
+
+// Shared tones with the chord before, and a strong (fourth or fifth) or stepwise root move.
+double smoothness(const ScoringContext& s, PitchClass root, const IntervalList& intervals) {
+  if (!s.lastRoot) return 0.0;
+  auto tones = pitchClassesOf(root, intervals);
+  int shared = 0;
+  for (int pc : tones) shared += std::count(s.lastTones.begin(), s.lastTones.end(), pc) > 0 ? 1 : 0;
+  double fraction = static_cast<double>(shared) / static_cast<double>(std::max(tones.size(), s.lastTones.size()));
+  int motion = reducePitchClass(root - *s.lastRoot);
+  double rootMove = (motion == 5 || motion == 7) ? 0.04 : (motion == 1 || motion == 2 || motion == 10 || motion == 11) ? 0.02 : 0.0;
+  return 0.06 * fraction + rootMove;
+}
+
+double sizeTerm(const ScoringContext& s, std::size_t toneCount) {
+  double d = static_cast<double>(toneCount) - s.expectedTones;
+  if (d >= -0.5 && d <= 0.5) return 0.02;
+  if (d > 0.5) return 0.01;
+  return std::max(0.02 * d, -0.03);
+}
+
+double countTerm(const ScoringContext& s, std::size_t toneCount) {
+  double diff = std::abs(static_cast<double>(toneCount) - std::round(s.expectedTones));
+  if (diff <= 1.0) return 0.026;
+  return -std::min(0.16, 0.08 * (diff - 1.0));
+}
+
+bool isAltered(std::string_view q) {
+  for (std::string_view mark : {"b9", "#9", "#5", "b13", "alt", "#11", "b5"})
+    if (q.find(mark) != std::string_view::npos) return true;
+  return false;
+}
+
+// How well a colour chord leads into the chord after the position.
+double nextFit(const ScoringContext& s, const Suggestion& x, const ParsedChord& candidate) {
+  const auto& next = *s.context.next;
+  double fit = 0.0;
+  int toNext = reducePitchClass(next.root - x.root);
+  if ((x.category == kSecondaryDominant || x.category == kSmart || x.category == kDiatonic ||
+       x.category == kModalInterchange) && toNext == 5 && qualityFamily(x.quality) == "dominant")
+    fit += 0.25;
+  if (x.category == kTritoneSub && toNext == 11) fit += 0.2;
+  if (x.category == kDiminishedApproach) {
+    if (toNext == 1) fit += 0.2;
+    else if (toNext == 11) fit += 0.12;
+    else if (x.root == reducePitchClass(next.root + 3) && x.quality == "dim7") fit += 0.15;
+  }
+  if (!s.nextNumeral.empty()) {
+    auto after = continuationsOf(s.natural, candidate);
+    auto it = after.find(s.nextNumeral);
+    if (it != after.end()) fit += 0.3 * it->second;
+  }
+  return fit;
+}
+
+double probabilityFromLast(const ScoringContext& s, const ParsedChord& candidate) {
+  if (s.fromLast.empty()) return 0.0;
+  // The corpus names continuations without a bass: a slash chord counts at 0.8.
+  std::string numeral = continuationNumeral(s.natural, candidate);
+  auto it = s.fromLast.find(numeral);
+  if (it == s.fromLast.end()) return 0.0;
+  return candidate.hasBass() ? 0.8 * it->second : it->second;
+}
+
+void score(const ScoringContext& s, Suggestion& x) {
+  const IntervalList& intervals = intervalsOf(x.quality);
+  if (x.category == kSmart) {
+    x.score = std::clamp(x.score + smoothness(s, x.root, intervals) + sizeTerm(s, intervals.size()), 0.0, 1.0);
+    return;
+  }
+  ParsedChord candidate = suggestionChord(x);
+  double value = x.score + 0.6 * probabilityFromLast(s, candidate) + countTerm(s, intervals.size()) +
+                 smoothness(s, x.root, intervals);
+  if (isAltered(x.quality)) value -= 0.02;
+  if (s.context.next) value += nextFit(s, x, candidate);
+  x.score = value;
+}
+
+// Of two diminished-approach chords naming the same chord, the better scored stays; on a tie
+// the one produced first (common-tone chords come before approach chords).
+void removeDiminishedDuplicates(std::vector<Suggestion>& list) {
+  std::vector<Suggestion> kept;
+  kept.reserve(list.size());
+  for (auto& x : list) {
+    if (x.category != kDiminishedApproach) {
+      kept.push_back(std::move(x));
+      continue;
+    }
+    auto same = std::find_if(kept.begin(), kept.end(), [&](const Suggestion& k) {
+      return k.category == kDiminishedApproach && k.root == x.root && k.quality == x.quality && k.bass == x.bass;
+    });
+    if (same == kept.end()) kept.push_back(std::move(x));
+    else if (x.score > same->score) *same = std::move(x);
+  }
+  list = std::move(kept);
+}
+
+std::string_view colourOf(std::string_view quality) {
+  std::string_view c = qualityCategory(quality);
+  return c == "sixth" ? std::string_view("major") : c;
+}
+
+void mergeVariants(std::vector<Suggestion>& list) {
+  std::vector<Suggestion> kept;
+  kept.reserve(list.size());
+  for (auto& x : list) {
+    if (x.category >= kSecondaryDominant && x.category <= kChromaticMediant) {
+      bool merged = std::any_of(kept.begin(), kept.end(), [&](const Suggestion& k) {
+        return k.category == x.category && k.root == x.root && k.bass == x.bass && k.label == x.label &&
+               qualityFamily(k.quality) == qualityFamily(x.quality);
+      });
+      if (merged) continue;
+    }
+    kept.push_back(std::move(x));
+  }
+  list = std::move(kept);
+}
+
+void normalise(std::vector<Suggestion>& list) {
+  std::map<int, double> highest;
+  for (const auto& x : list) highest[x.category] = std::max(highest[x.category], x.score);
+  for (auto& x : list) {
+    if (x.category == kSmart) {
+      x.score = std::clamp(x.score, 0.0, 1.0);
+      continue;
+    }
+    double scaled = x.score / std::max(highest[x.category], 1.0);
+    x.score = std::clamp(scaled, 0.05, 1.0);
+  }
+}
+
+void capPerCategory(std::vector<Suggestion>& list) {
+  std::map<int, std::size_t> counts;
+  std::vector<Suggestion> kept;
+  for (auto& x : list) {
+    std::size_t cap = x.category == kSmart ? kSmartCap : kCategoryCap;
+    if (counts[x.category]++ < cap) kept.push_back(std::move(x));
+  }
+  list = std::move(kept);
+}
+
+}  // namespace
+
+std::vector<Suggestion> scoredCandidates(const SuggestionContext& context, RomanFlags flags) {
+  std::vector<Suggestion> all;
+  auto append = [&](std::vector<Suggestion> family) {
+    all.insert(all.end(), std::make_move_iterator(family.begin()), std::make_move_iterator(family.end()));
+  };
+  append(secondaryDominants(context, flags));
+  append(borrowedChords(context, flags));
+  append(tritoneSubstitutes(context, flags));
+  append(diminishedApproaches(context, flags));
+  append(chromaticMediants(context, flags));
+  auto smart = corpusCandidates(context);
+  auto diatonic = diatonicCandidates(context, smart);
+  append(std::move(smart));
+  append(std::move(diatonic));
+
+  ScoringContext s = prepare(context);
+  for (auto& x : all) score(s, x);
+  return all;
+}
+
+void shuffleSelection(std::vector<Suggestion>& list, std::mt19937& engine) {
+  std::erase_if(list, [](const Suggestion& x) { return x.category == kSmart && x.score < 0.001; });
+  std::stable_partition(list.begin(), list.end(), [](const Suggestion& x) { return x.category == kSmart; });
+  std::vector<Suggestion> diatonic, others;
+  for (auto& x : list) (x.isDiatonic ? diatonic : others).push_back(std::move(x));
+  std::shuffle(diatonic.begin(), diatonic.end(), engine);
+  std::shuffle(others.begin(), others.end(), engine);
+  const std::size_t total = 30;
+  std::size_t keepDiatonic = std::min(diatonic.size(), std::max<std::size_t>(8, others.size() >= total ? 0 : total - others.size()));
+  std::size_t keepOthers = std::min(others.size(), total - keepDiatonic);
+  list.clear();
+  for (std::size_t i = 0; i < keepDiatonic; ++i) list.push_back(std::move(diatonic[i]));
+  for (std::size_t i = 0; i < keepOthers; ++i) list.push_back(std::move(others[i]));
+}
+
+std::vector<Suggestion> suggestChords(const SuggestionContext& context, const SuggestionOptions& options) {
+  std::vector<Suggestion> list = scoredCandidates(context, options.flags);
+  removeDiminishedDuplicates(list);
+  if (!context.previous.empty()) {
+    const ParsedChord& last = context.previous.back();
+    std::erase_if(list, [&](const Suggestion& x) { return sameChord(x, last); });
+    if (!options.shuffle) {
+      std::string_view lastColour = colourOf(last.quality);
+      std::erase_if(list, [&](const Suggestion& x) {
+        return x.category == kSmart && x.root == last.root && colourOf(x.quality.empty() ? "maj" : x.quality) == lastColour;
+      });
+    }
+  }
+  // Ties are broken by the order the families produced them, so a request always gives the
+  // same list.
+  std::stable_sort(list.begin(), list.end(), [](const Suggestion& a, const Suggestion& b) { return a.score > b.score; });
+  if (options.mergeVariants) mergeVariants(list);
+  if (options.shuffle) {
+    std::mt19937 engine = freshEngine();
+    shuffleSelection(list, engine);
+  }
+  normalise(list);
+  capPerCategory(list);
+  for (auto& x : list) {
+    if (context.current) x.isCurrent = sameChord(x, *context.current);
+    if (options.voice) {
+      try {
+        x.notes = voiceChord(suggestionChord(x), options.style, options.octave, {0, options.dropBass, 0});
+      } catch (const std::exception&) {
+        x.notes.clear();  // a style without a plan for this chord leaves it unvoiced
+      }
+    }
+  }
+  return list;
+}
+
+namespace {
+
+std::optional<ParsedChord> chordFromJson(const Json& value) {
+  if (value.is_string()) return parseChordSymbol(value.get_ref<const std::string&>());
+  if (value.is_object()) {
+    auto symbol = value.find("symbol");
+    if (symbol != value.end() && symbol->is_string()) return parseChordSymbol(symbol->get_ref<const std::string&>());
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> optionalString(const Json& payload, const char* key) {
+  auto it = payload.find(key);
+  if (it == payload.end() || it->is_null()) return std::nullopt;
+  return it->get<std::string>();  // another JSON type is the dispatcher's type error
+}
+
+std::string positionWord(const Json& payload) {
+  auto it = payload.find("position");
+  if (it == payload.end() || it->is_null()) return "append";
+  if (it->is_string()) return it->get<std::string>();
+  if (it->is_number()) {
+    double v = it->get<double>();
+    if (v >= 2) return "replace";
+    if (v >= 1) return "insert";
+    return "append";
+  }
+  throw std::invalid_argument("position is neither a number nor a text");
+}
+
+}  // namespace
+
+HandlerReply handleGetSuggestions(const Json& payload) {
+  if (!payload.is_object()) throw std::invalid_argument("payload is not an object");
+  const Json* keyObject = nullptr;
+  if (auto k = payload.find("key"); k != payload.end() && k->is_object()) keyObject = &*k;
+  auto fromKey = [&](const char* name) -> std::optional<std::string> {
+    if (!keyObject) return std::nullopt;
+    auto it = keyObject->find(name);
+    if (it == keyObject->end() || !it->is_string()) return std::nullopt;
+    return it->get<std::string>();
+  };
+  std::string root = "C";
+  if (auto r = payload.find("root"); r != payload.end() && r->is_string()) root = r->get<std::string>();
+  else if (auto kr = fromKey("root")) root = *kr;
+  std::string mode = "major";
+  if (auto m = payload.find("mode"); m != payload.end() && !m->is_null()) mode = m->get<std::string>();
+  else if (auto km = fromKey("mode")) mode = *km;
+  const bool shuffle = payload.value("shuffleMode", false);
+  const bool merge = payload.value("mergeVariants", true);
+
+  auto tonic = parseNoteName(root);
+  if (!tonic) {
+    Json reply{{"suggestions", Json::array()}, {"shuffleMode", shuffle}, {"error", "Invalid key root: " + root}};
+    copyRequestId(payload, reply);
+    return {"suggestions_result", reply};
+  }
+  // Only the exact text "minor" makes a minor key here.
+  KeyContext key{*tonic, mode == "minor", false};
+  if (key.minor) {
+    std::string scale = "natural";
+    if (auto s = optionalString(payload, "minorScaleType")) scale = *s;
+    else if (auto ks = fromKey("minorScaleType")) scale = *ks;
+    key.melodic = scale == "melodic";
+  }
+  ResolvedSpelling spelling = resolveSpelling(payload, key, root);
+
+  SuggestionContext context;
+  context.key = key;
+  const Json* previous = nullptr;
+  if (auto p = payload.find("prevChords"); p != payload.end() && !p->is_null()) previous = &*p;
+  else if (auto c = payload.find("context"); c != payload.end() && !c->is_null()) previous = &*c;
+  if (previous) {
+    if (!previous->is_array()) throw std::invalid_argument("prevChords is not an array");
+    for (const auto& element : *previous)
+      if (auto chord = chordFromJson(element)) context.previous.push_back(std::move(*chord));
+  }
+  if (auto n = optionalString(payload, "nextChord")) context.next = parseChordSymbol(*n);
+  if (auto c = optionalString(payload, "currentChord")) context.current = parseChordSymbol(*c);
+  context.position = positionWord(payload);
+
+  SuggestionOptions options;
+  options.shuffle = shuffle;
+  options.mergeVariants = merge;
+  options.flags = {true, spelling.preferFlats};
+  std::string styleText = payload.value("voicingStyle", std::string("closed"));
+  options.style = styleFromId(styleText).value_or(0);
+  auto octave = payload.find("octave");
+  if (octave != payload.end() && !octave->is_null()) {
+    double v = octave->get<double>();
+    options.octave = std::isfinite(v) ? static_cast<int>(std::clamp(v, 0.0, 7.0)) : 4;
+  }
+  options.dropBass = payload.value("drop_bass", false);
+
+  auto list = suggestChords(context, options);
+
+  SpellingOptions names = spelling.options();
+  Json suggestions = Json::array();
+  std::size_t smartCount = 0;
+  for (const auto& x : list) {
+    std::string symbol = spellPitchInKey(key, x.root, names) + x.quality;
+    if (x.bass && *x.bass != x.root) symbol += "/" + spellPitchInKey(key, *x.bass, names);
+    AnalysisChord named{x.root, x.quality.empty() ? "maj" : x.quality, x.bass.value_or(0), x.bass && *x.bass != x.root};
+    Json item{{"symbol", symbol},
+              {"category", categoryName(x.category)},
+              {"label", x.label},
+              {"roman", romanSlashNumeral(key, named, options.flags)},
+              {"score", std::round(x.score * 100.0) / 100.0},
+              {"notes", x.notes},
+              {"colorCategory", qualityCategory(x.quality.empty() ? "maj" : x.quality)},
+              {"isDiatonic", x.isDiatonic}};
+    if (x.isCurrent) item["isCurrent"] = true;
+    if (x.category == kSmart) ++smartCount;
+    suggestions.push_back(std::move(item));
+  }
+  Json previousNames = Json::array();
+  for (const auto& p : context.previous) previousNames.push_back(std::string(kSharpNames[static_cast<std::size_t>(p.root)]) + p.quality);
+  Json reply{{"suggestions", suggestions},
+             {"shuffleMode", shuffle},
+             {"mergeVariants", merge},
+             {"_debug",
+              {{"position", context.position},
+               {"hasNextChord", context.next.has_value()},
+               {"prevChords", previousNames},
+               {"prevChordsCount", context.previous.size()},
+               {"corpusLoaded", !continuationCorpus().empty()},
+               {"smartSuggestions", smartCount},
+               {"totalSuggestions", list.size()}}}};
+  copyRequestId(payload, reply);
+  return {"suggestions_result", reply};
+}
+
+}  // namespace tw

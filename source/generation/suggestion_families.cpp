@@ -1,0 +1,210 @@
+#include "generation/suggestion_families.hpp"
+
+#include <set>
+#include <utility>
+
+#include "chord/quality_catalogue.hpp"
+#include "generation/corpus_loading.hpp"
+#include "generation/corpus_numerals.hpp"
+
+namespace tw {
+
+namespace {
+
+constexpr std::size_t kCorpusCandidateLimit = 30;
+
+struct Target {
+  PitchClass root;
+  std::string quality;
+  std::string numeral;
+};
+
+std::string numeralOf(const KeyContext& key, PitchClass root, std::string_view quality, RomanFlags flags) {
+  return romanForChord(key, AnalysisChord{root, quality.empty() ? std::string("maj") : std::string(quality), 0, false}, flags);
+}
+
+// The chords a dominant or its substitute may lead to: the chord at the position when one
+// is being replaced, and the key's triads on degrees 2 to 7 that are not diminished.
+std::vector<Target> dominantTargets(const SuggestionContext& c, RomanFlags flags) {
+  std::vector<Target> targets;
+  auto add = [&](PitchClass root, const std::string& quality) {
+    if (root == c.key.root) return;
+    for (const auto& t : targets)
+      if (t.root == root && t.quality == quality) return;
+    targets.push_back({root, quality, numeralOf(c.key, root, quality, flags)});
+  };
+  if (c.current) add(c.current->root, c.current->quality == "maj" ? "" : c.current->quality);
+  for (int degree = 2; degree <= 7; ++degree) {
+    DiatonicChord d = diatonicChord(c.key, degree, false);
+    if (d.quality.find("dim") != std::string::npos) continue;
+    add(d.root, d.quality);
+  }
+  return targets;
+}
+
+Suggestion make(PitchClass root, std::string_view quality, int category, std::string label,
+                double prior, const KeyContext& key) {
+  Suggestion s;
+  s.root = reducePitchClass(root);
+  s.quality = std::string(quality);
+  s.category = category;
+  s.label = std::move(label);
+  s.score = prior;
+  s.isDiatonic = isDiatonicChord(key, s.root, s.quality, std::nullopt);
+  return s;
+}
+
+// Plainer variants first: each step along a family's list costs a little prior.
+double variantPrior(double base, std::size_t index) { return base - 0.004 * static_cast<double>(index); }
+
+std::vector<Suggestion> dominantFamily(const SuggestionContext& c, RomanFlags flags, int category,
+                                       int rootShift, std::string_view labelPrefix, double base) {
+  std::vector<Suggestion> out;
+  std::set<std::pair<PitchClass, std::string_view>> seen;
+  for (const auto& target : dominantTargets(c, flags)) {
+    PitchClass root = reducePitchClass(target.root + rootShift);
+    for (std::size_t i = 0; i < kDominantQualities.size(); ++i) {
+      if (!seen.insert({root, kDominantQualities[i]}).second) continue;
+      out.push_back(make(root, kDominantQualities[i], category,
+                         std::string(labelPrefix) + target.numeral, variantPrior(base, i), c.key));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<Suggestion> secondaryDominants(const SuggestionContext& c, RomanFlags flags) {
+  return dominantFamily(c, flags, kSecondaryDominant, 7, "V of ", 0.10);
+}
+
+std::vector<Suggestion> tritoneSubstitutes(const SuggestionContext& c, RomanFlags flags) {
+  return dominantFamily(c, flags, kTritoneSub, 1, "\xE2\x86\x92 ", 0.06);
+}
+
+std::vector<Suggestion> borrowedChords(const SuggestionContext& c, RomanFlags) {
+  // The parallel key's triads that differ from this key's own; the common borrowings weigh
+  // more (iv, bVI, bVII in major; V, IV, vii° in minor).
+  KeyContext parallel{c.key.root, !c.key.minor, false};
+  static constexpr double kMajorKeyBorrowing[] = {0.05, 0.04, 0.07, 0.10, 0.05, 0.09, 0.10};
+  static constexpr double kMinorKeyBorrowing[] = {0.05, 0.05, 0.03, 0.08, 0.11, 0.03, 0.08};
+  const std::string label = c.key.minor ? "borrowed from major" : "borrowed from minor";
+  std::vector<Suggestion> out;
+  for (int degree = 1; degree <= 7; ++degree) {
+    DiatonicChord own = diatonicChord(c.key, degree, false);
+    DiatonicChord borrowed = diatonicChord(parallel, degree, false);
+    if (own.root == borrowed.root && own.quality == borrowed.quality) continue;
+    double base = (c.key.minor ? kMinorKeyBorrowing : kMajorKeyBorrowing)[degree - 1];
+    auto emit = [&](auto qualities) {
+      for (std::size_t i = 0; i < qualities.size(); ++i)
+        out.push_back(make(borrowed.root, qualities[i], kModalInterchange, label, variantPrior(base, i), c.key));
+    };
+    if (borrowed.quality.find("dim") != std::string::npos) emit(kDiminishedQualities);
+    else if (borrowed.quality == "m") emit(kMinorSideQualities);
+    else emit(kMajorSideQualities);
+  }
+  return out;
+}
+
+std::vector<Suggestion> diminishedApproaches(const SuggestionContext& c, RomanFlags flags) {
+  std::vector<Suggestion> out;
+  // Common-tone diminished sevenths: the diminished seventh a minor third above a chord's
+  // root shares that root and decorates the chord (#ii°7 over I).
+  std::vector<Target> decorated;
+  if (c.next) decorated.push_back({c.next->root, c.next->quality, numeralOf(c.key, c.next->root, c.next->quality == "maj" ? "" : c.next->quality, flags)});
+  for (int degree : {1, 5}) {
+    DiatonicChord d = diatonicChord(c.key, degree, false);
+    if (c.next && c.next->root == d.root) continue;
+    decorated.push_back({d.root, d.quality, numeralOf(c.key, d.root, d.quality, flags)});
+  }
+  for (const auto& t : decorated)
+    out.push_back(make(t.root + 3, "dim7", kDiminishedApproach, "CT on " + t.numeral, 0.05, c.key));
+
+  // Chromatic approach chords a semitone below (rising) or above (falling) a target.
+  std::vector<Target> targets;
+  if (c.next) targets.push_back(decorated.front());
+  else
+    for (int degree = 2; degree <= 6; ++degree) {
+      DiatonicChord d = diatonicChord(c.key, degree, false);
+      targets.push_back({d.root, d.quality, numeralOf(c.key, d.root, d.quality, flags)});
+    }
+  for (const auto& t : targets)
+    for (std::size_t i = 0; i < kDiminishedQualities.size(); ++i) {
+      out.push_back(make(t.root - 1, kDiminishedQualities[i], kDiminishedApproach,
+                         "\xE2\x86\x91 " + t.numeral, variantPrior(0.07, i), c.key));
+      out.push_back(make(t.root + 1, kDiminishedQualities[i], kDiminishedApproach,
+                         "\xE2\x86\x93 " + t.numeral, variantPrior(0.04, i), c.key));
+    }
+  return out;
+}
+
+std::vector<Suggestion> chromaticMediants(const SuggestionContext& c, RomanFlags flags) {
+  std::vector<Suggestion> out;
+  std::vector<PitchClass> references{c.key.root};
+  if (!c.previous.empty() && c.previous.back().root != c.key.root) references.push_back(c.previous.back().root);
+  std::set<std::pair<PitchClass, std::string_view>> seen;
+  for (PitchClass reference : references) {
+    std::string label = "mediant of " + romanForPitchClass(c.key, reference, flags);
+    for (int shift : {3, 4, 8, 9}) {
+      PitchClass root = reducePitchClass(reference + shift);
+      bool majorChromatic = !isDiatonicChord(c.key, root, "", std::nullopt);
+      bool minorChromatic = !isDiatonicChord(c.key, root, "m", std::nullopt);
+      if (majorChromatic && seen.insert({root, ""}).second)
+        out.push_back(make(root, "", kChromaticMediant, label, 0.06, c.key));
+      for (std::size_t i = 0; i < kMediantQualities.size(); ++i) {
+        std::string_view q = kMediantQualities[i];
+        bool minorSide = q.front() == 'm';
+        if (!(minorSide ? minorChromatic : majorChromatic)) continue;
+        if (!seen.insert({root, q}).second) continue;
+        out.push_back(make(root, q, kChromaticMediant, label, variantPrior(minorSide ? 0.04 : 0.05, i), c.key));
+      }
+    }
+  }
+  return out;
+}
+
+std::vector<Suggestion> corpusCandidates(const SuggestionContext& c) {
+  std::vector<Suggestion> out;
+  if (c.previous.empty()) return out;
+  const auto& corpus = continuationCorpus();
+  if (corpus.empty()) return out;
+  KeyContext natural{c.key.root, c.key.minor, false};
+  for (const auto& numeral : lookupNumerals(natural, c.previous.back())) {
+    auto list = corpus.continuations(numeral, kCorpusCandidateLimit);
+    if (list.empty()) continue;
+    for (const auto& continuation : list) {
+      // Continuations are shared by both modes: a tonic of the other mode does not belong.
+      if ((continuation.numeral == "I" && c.key.minor) || (continuation.numeral == "i" && !c.key.minor)) continue;
+      RomanChord chord = chordFromRoman(natural, continuation.numeral);
+      if (!chord.valid || !resolveQuality(chord.quality)) continue;
+      std::optional<PitchClass> bass;
+      if (chord.hasBass) bass = chord.bass;
+      bool duplicate = false;
+      for (const auto& s : out) duplicate |= sameChord(s.root, s.quality, s.bass, chord.root, chord.quality, bass);
+      if (duplicate) continue;
+      Suggestion s = make(chord.root, chord.quality, kSmart, continuation.numeral, continuation.probability, c.key);
+      s.bass = bass;
+      s.isDiatonic = isDiatonicChord(c.key, s.root, s.quality, s.bass);
+      out.push_back(std::move(s));
+    }
+    break;
+  }
+  return out;
+}
+
+std::vector<Suggestion> diatonicCandidates(const SuggestionContext& c, const std::vector<Suggestion>& already) {
+  std::vector<Suggestion> out;
+  for (bool seventh : {false, true})
+    for (int degree = 1; degree <= 7; ++degree) {
+      DiatonicChord d = diatonicChord(c.key, degree, seventh);
+      bool taken = false;
+      for (const auto& s : already) taken |= sameChord(s.root, s.quality, s.bass, d.root, d.quality, std::nullopt);
+      if (taken) continue;
+      Suggestion s = make(d.root, d.quality, kDiatonic, d.roman, seventh ? 0.04 : 0.06, c.key);
+      s.isDiatonic = true;
+      out.push_back(std::move(s));
+    }
+  return out;
+}
+
+}  // namespace tw

@@ -1,0 +1,32 @@
+#pragma once
+// The families of candidate chords the suggestion engine starts from. Each gives its
+// candidates a prior score; the context scoring adds the rest.
+#include <array>
+#include <string_view>
+#include <vector>
+
+#include "analysis/roman_numerals.hpp"
+#include "generation/suggestion.hpp"
+
+namespace tw {
+
+inline constexpr std::array<std::string_view, 18> kDominantQualities{
+    "7",     "9",      "13",   "7sus4", "9sus4", "13sus4", "7b9",   "7#9",    "7#5",
+    "7b13",  "13b9",   "7#11", "9#11",  "13#11", "7#5b9",  "7b9b13", "7#9b13", "7alt"};
+inline constexpr std::array<std::string_view, 7> kMinorSideQualities{"m", "m6", "m7", "m9", "m11", "m13", "madd9"};
+inline constexpr std::array<std::string_view, 3> kDiminishedQualities{"dim", "dim7", "m7b5"};
+inline constexpr std::array<std::string_view, 8> kMajorSideQualities{"", "6", "7", "add9", "maj7", "maj9", "maj13", "maj7#11"};
+inline constexpr std::array<std::string_view, 10> kMediantQualities{"m", "m6", "m7", "m9", "m11", "m13", "madd9", "6", "13", "add9"};
+
+std::vector<Suggestion> secondaryDominants(const SuggestionContext& context, RomanFlags flags);
+std::vector<Suggestion> borrowedChords(const SuggestionContext& context, RomanFlags flags);
+std::vector<Suggestion> tritoneSubstitutes(const SuggestionContext& context, RomanFlags flags);
+std::vector<Suggestion> diminishedApproaches(const SuggestionContext& context, RomanFlags flags);
+std::vector<Suggestion> chromaticMediants(const SuggestionContext& context, RomanFlags flags);
+// The continuations of the last previous chord in the continuation corpus.
+std::vector<Suggestion> corpusCandidates(const SuggestionContext& context);
+// The key's own triads and sevenths that no corpus candidate already names.
+std::vector<Suggestion> diatonicCandidates(const SuggestionContext& context,
+                                           const std::vector<Suggestion>& already);
+
+}  // namespace tw

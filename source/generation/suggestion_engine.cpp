@@ -85,8 +85,8 @@ double smoothness(const ScoringContext& s, PitchClass root, const IntervalList& 
   for (int pc : tones) shared += std::count(s.lastTones.begin(), s.lastTones.end(), pc) > 0 ? 1 : 0;
   double fraction = static_cast<double>(shared) / static_cast<double>(std::max(tones.size(), s.lastTones.size()));
   int motion = reducePitchClass(root - *s.lastRoot);
-  double rootMove = (motion == 5 || motion == 7) ? 0.04 : (motion == 1 || motion == 2 || motion == 10 || motion == 11) ? 0.02 : 0.0;
-  return 0.06 * fraction + rootMove;
+  double rootMove = (motion == 5 || motion == 7) ? 0.02 : (motion == 1 || motion == 2 || motion == 10 || motion == 11) ? 0.01 : 0.0;
+  return 0.03 * fraction + rootMove;
 }
 
 double sizeTerm(const ScoringContext& s, std::size_t toneCount) {
@@ -142,12 +142,14 @@ double probabilityFromLast(const ScoringContext& s, const ParsedChord& candidate
 void score(const ScoringContext& s, Suggestion& x) {
   const IntervalList& intervals = intervalsOf(x.quality);
   if (x.category == kSmart) {
-    x.score = std::clamp(x.score + smoothness(s, x.root, intervals) + sizeTerm(s, intervals.size()), 0.0, 1.0);
+    x.score = std::clamp(x.score + 2.0 * smoothness(s, x.root, intervals) + sizeTerm(s, intervals.size()), 0.0, 1.0);
     return;
   }
   ParsedChord candidate = suggestionChord(x);
-  double value = x.score + 0.6 * probabilityFromLast(s, candidate) + countTerm(s, intervals.size()) +
-                 smoothness(s, x.root, intervals);
+  // Colour chords are judged on the same scale as corpus candidates: the corpus probability
+  // of the move dominates, the family prior and the shape terms only order what is left.
+  double value = x.score + 0.9 * probabilityFromLast(s, candidate) +
+                 0.5 * (countTerm(s, intervals.size()) + smoothness(s, x.root, intervals));
   if (isAltered(x.quality)) value -= 0.02;
   if (s.context.next) value += nextFit(s, x, candidate);
   x.score = value;
@@ -155,6 +157,21 @@ void score(const ScoringContext& s, Suggestion& x) {
 
 // Of two diminished-approach chords naming the same chord, the better scored stays; on a tie
 // the one produced first (common-tone chords come before approach chords).
+// The same chord offered by two families is offered once, by the better scored.
+void removeCrossFamilyDuplicates(std::vector<Suggestion>& list) {
+  std::vector<Suggestion> kept;
+  kept.reserve(list.size());
+  for (auto& x : list) {
+    auto same = std::find_if(kept.begin(), kept.end(), [&](const Suggestion& k) {
+      return k.category != x.category && k.root == x.root && k.bass == x.bass &&
+             sameChord(k.root, k.quality, k.bass, x.root, x.quality, x.bass);
+    });
+    if (same == kept.end()) kept.push_back(std::move(x));
+    else if (x.score > same->score) *same = std::move(x);
+  }
+  list = std::move(kept);
+}
+
 void removeDiminishedDuplicates(std::vector<Suggestion>& list) {
   std::vector<Suggestion> kept;
   kept.reserve(list.size());
@@ -256,6 +273,7 @@ void shuffleSelection(std::vector<Suggestion>& list, std::mt19937& engine) {
 std::vector<Suggestion> suggestChords(const SuggestionContext& context, const SuggestionOptions& options) {
   std::vector<Suggestion> list = scoredCandidates(context, options.flags);
   removeDiminishedDuplicates(list);
+  removeCrossFamilyDuplicates(list);
   if (!context.previous.empty()) {
     const ParsedChord& last = context.previous.back();
     std::erase_if(list, [&](const Suggestion& x) { return sameChord(x, last); });

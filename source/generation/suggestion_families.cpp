@@ -55,7 +55,7 @@ Suggestion make(PitchClass root, std::string_view quality, int category, std::st
 }
 
 // Plainer variants first: each step along a family's list costs a little prior.
-double variantPrior(double base, std::size_t index) { return base - 0.004 * static_cast<double>(index); }
+double variantPrior(double base, std::size_t index) { return base - 0.002 * static_cast<double>(index); }
 
 std::vector<Suggestion> dominantFamily(const SuggestionContext& c, RomanFlags flags, int category,
                                        int rootShift, std::string_view labelPrefix, double base) {
@@ -75,19 +75,19 @@ std::vector<Suggestion> dominantFamily(const SuggestionContext& c, RomanFlags fl
 }  // namespace
 
 std::vector<Suggestion> secondaryDominants(const SuggestionContext& c, RomanFlags flags) {
-  return dominantFamily(c, flags, kSecondaryDominant, 7, "V of ", 0.10);
+  return dominantFamily(c, flags, kSecondaryDominant, 7, "V of ", 0.05);
 }
 
 std::vector<Suggestion> tritoneSubstitutes(const SuggestionContext& c, RomanFlags flags) {
-  return dominantFamily(c, flags, kTritoneSub, 1, "\xE2\x86\x92 ", 0.06);
+  return dominantFamily(c, flags, kTritoneSub, 1, "\xE2\x86\x92 ", 0.03);
 }
 
 std::vector<Suggestion> borrowedChords(const SuggestionContext& c, RomanFlags) {
   // The parallel key's triads that differ from this key's own; the common borrowings weigh
   // more (iv, bVI, bVII in major; V, IV, vii° in minor).
   KeyContext parallel{c.key.root, !c.key.minor, false};
-  static constexpr double kMajorKeyBorrowing[] = {0.05, 0.04, 0.07, 0.10, 0.05, 0.09, 0.10};
-  static constexpr double kMinorKeyBorrowing[] = {0.05, 0.05, 0.03, 0.08, 0.11, 0.03, 0.08};
+  static constexpr double kMajorKeyBorrowing[] = {0.025, 0.02, 0.035, 0.05, 0.025, 0.045, 0.05};
+  static constexpr double kMinorKeyBorrowing[] = {0.025, 0.025, 0.015, 0.04, 0.055, 0.015, 0.04};
   const std::string label = c.key.minor ? "borrowed from major" : "borrowed from minor";
   std::vector<Suggestion> out;
   for (int degree = 1; degree <= 7; ++degree) {
@@ -118,7 +118,7 @@ std::vector<Suggestion> diminishedApproaches(const SuggestionContext& c, RomanFl
     decorated.push_back({d.root, d.quality, numeralOf(c.key, d.root, d.quality, flags)});
   }
   for (const auto& t : decorated)
-    out.push_back(make(t.root + 3, "dim7", kDiminishedApproach, "CT on " + t.numeral, 0.05, c.key));
+    out.push_back(make(t.root + 3, "dim7", kDiminishedApproach, "CT on " + t.numeral, 0.025, c.key));
 
   // Chromatic approach chords a semitone below (rising) or above (falling) a target.
   std::vector<Target> targets;
@@ -131,9 +131,9 @@ std::vector<Suggestion> diminishedApproaches(const SuggestionContext& c, RomanFl
   for (const auto& t : targets)
     for (std::size_t i = 0; i < kDiminishedQualities.size(); ++i) {
       out.push_back(make(t.root - 1, kDiminishedQualities[i], kDiminishedApproach,
-                         "\xE2\x86\x91 " + t.numeral, variantPrior(0.07, i), c.key));
+                         "\xE2\x86\x91 " + t.numeral, variantPrior(0.035, i), c.key));
       out.push_back(make(t.root + 1, kDiminishedQualities[i], kDiminishedApproach,
-                         "\xE2\x86\x93 " + t.numeral, variantPrior(0.04, i), c.key));
+                         "\xE2\x86\x93 " + t.numeral, variantPrior(0.02, i), c.key));
     }
   return out;
 }
@@ -150,13 +150,13 @@ std::vector<Suggestion> chromaticMediants(const SuggestionContext& c, RomanFlags
       bool majorChromatic = !isDiatonicChord(c.key, root, "", std::nullopt);
       bool minorChromatic = !isDiatonicChord(c.key, root, "m", std::nullopt);
       if (majorChromatic && seen.insert({root, ""}).second)
-        out.push_back(make(root, "", kChromaticMediant, label, 0.06, c.key));
+        out.push_back(make(root, "", kChromaticMediant, label, 0.03, c.key));
       for (std::size_t i = 0; i < kMediantQualities.size(); ++i) {
         std::string_view q = kMediantQualities[i];
         bool minorSide = q.front() == 'm';
         if (!(minorSide ? minorChromatic : majorChromatic)) continue;
         if (!seen.insert({root, q}).second) continue;
-        out.push_back(make(root, q, kChromaticMediant, label, variantPrior(minorSide ? 0.04 : 0.05, i), c.key));
+        out.push_back(make(root, q, kChromaticMediant, label, variantPrior(minorSide ? 0.02 : 0.025, i), c.key));
       }
     }
   }
@@ -200,7 +200,7 @@ std::vector<Suggestion> diatonicCandidates(const SuggestionContext& c, const std
       bool taken = false;
       for (const auto& s : already) taken |= sameChord(s.root, s.quality, s.bass, d.root, d.quality, std::nullopt);
       if (taken) continue;
-      Suggestion s = make(d.root, d.quality, kDiatonic, d.roman, seventh ? 0.04 : 0.06, c.key);
+      Suggestion s = make(d.root, d.quality, kDiatonic, d.roman, seventh ? 0.02 : 0.03, c.key);
       s.isDiatonic = true;
       out.push_back(std::move(s));
     }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/progression_parsing.hpp"
 #include "chord/chord_parser.hpp"
 #include "chord/quality_catalogue.hpp"
 #include "generation/continuation_corpus.hpp"
@@ -93,6 +94,99 @@ inline void runChordSymbolInput(Bytes bytes, Violations& found) {
       if (!again || again->root != chord->root || again->quality != chord->quality || again->bass != chord->bass)
         found.add("written symbol does not read back as the same chord: " + excerpt(written));
     }
+  });
+}
+
+// ---------------------------------------------------------------------------------------
+// Progression text: the input is the typed line. The tokens are worked out here once more,
+// the plain way, and the parser must agree with them; the request handler must report the
+// same chords and error tokens.
+
+inline bool isCLocaleSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+inline std::vector<std::string> progressionTokens(std::string_view text) {
+  std::vector<std::string> tokens;
+  std::string current;
+  for (char c : text) {
+    if (c == '|' || c == ',' || isCLocaleSpace(c)) {
+      if (!current.empty()) tokens.push_back(std::move(current));
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) tokens.push_back(std::move(current));
+  return tokens;
+}
+
+inline void checkProgressionHandler(std::string_view text, const ProgressionParse& parse, const Json& key,
+                                    Violations& found) {
+  Json payload = {{"progression", std::string(text)}, {"key", key}, {"request_id", "r1"}};
+  const HandlerReply reply = handleParseProgression(payload);
+  const std::string where = "parse_progression reply";
+  if (!reply.payload.is_object()) {
+    found.add(where + " payload is not an object");
+    return;
+  }
+  if (reply.payload.value("request_id", Json()) != "r1") found.add(where + " lost the request_id");
+  if (text.empty()) {
+    if (reply.type != "parse_error") found.add(where + " to an empty text is not parse_error");
+    return;
+  }
+  const bool clean = parse.errorTokens.empty();
+  if (reply.type != (clean ? "parse_progression_result" : "parse_error")) {
+    found.add(where + " has type " + reply.type);
+    return;
+  }
+  const auto chords = reply.payload.find("chords");
+  if (chords == reply.payload.end() || !chords->is_array() || chords->size() != parse.chords.size()) {
+    found.add(where + " does not list one record per chord");
+    return;
+  }
+  for (const auto& record : *chords) {
+    const auto degree = record.find("degree");
+    if (degree == record.end() || !degree->is_number_integer() || degree->get<int>() < 0 || degree->get<int>() > 7)
+      found.add(where + " has a chord record without a degree in 0..7");
+    for (const char* member : {"root", "quality", "symbol", "original", "category", "roman"}) {
+      const auto it = record.find(member);
+      if (it == record.end() || !it->is_string()) found.add(where + " chord record lacks a text " + member);
+    }
+  }
+  const auto errors = reply.payload.find("errors");
+  if (!clean && (errors == reply.payload.end() || !errors->is_array() || errors->size() != parse.errorTokens.size()))
+    found.add(where + " does not list one entry per error token");
+}
+
+inline void runProgressionTextInput(Bytes bytes, Violations& found) {
+  const std::string_view text = asText(bytes);
+  guarded("progression parser", found, [&] {
+    const ProgressionParse parse = tokenizeProgression(text);
+    std::vector<std::string> expectedChords;
+    std::vector<std::string> expectedErrors;
+    for (const auto& token : progressionTokens(text)) {
+      if (token == "%") {
+        if (!expectedChords.empty()) expectedChords.push_back(expectedChords.back());
+      } else if (parseChordSymbol(token)) {
+        expectedChords.push_back(token);
+      } else {
+        expectedErrors.push_back(token);
+      }
+    }
+    if (parse.errorTokens != expectedErrors)
+      found.add("error tokens differ from the text's rejected tokens: " + excerpt(text));
+    if (parse.chords.size() != expectedChords.size()) {
+      found.add("chord count differs from the text's chord tokens: " + excerpt(text));
+    } else {
+      for (std::size_t i = 0; i < parse.chords.size(); ++i) {
+        if (parse.chords[i].symbol != expectedChords[i])
+          found.add("chord " + std::to_string(i) + " is not the token as typed: " + excerpt(parse.chords[i].symbol));
+        checkParsedChord(parse.chords[i], "progression chord " + std::to_string(i), found);
+      }
+    }
+    checkProgressionHandler(text, parse, {{"root", "C"}}, found);
+    checkProgressionHandler(text, parse, {{"root", "Eb"}, {"mode", "minor"}, {"minorScaleType", "melodic"}}, found);
   });
 }
 

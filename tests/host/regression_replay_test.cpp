@@ -26,6 +26,7 @@ struct ReplayTarget {
 // One row per fuzz target: fuzz/<name>_fuzzer.cpp runs the same driver.
 const ReplayTarget kTargets[] = {
     {"chord_symbol", runChordSymbolInput},
+    {"progression_text", runProgressionTextInput},
     {"continuation_corpus", runContinuationCorpusInput},
     {"progression_corpus", runProgressionCorpusInput},
 };

@@ -17,6 +17,8 @@ constexpr int kMaxVoices = static_cast<int>(Voicing::kCapacity);
 constexpr int kLowestMidi = 0;
 constexpr int kHighestMidi = 127;
 constexpr std::size_t kCacheCapacity = 256;
+// Scratch capacity kept between requests (about 3 MB of voicings).
+constexpr std::size_t kScratchKeepLimit = 1 << 18;
 
 // The 128-entry table of taken notes, held as two words so that the sorted note list of a
 // finished placement falls out of a bit scan instead of a sort.
@@ -152,7 +154,8 @@ long long clampTo(long long value, long long lo, long long hi) {
   return std::min(std::max(value, lo), hi);
 }
 
-std::vector<Voicing> enumerate(const VoicerRequest& request) {
+// Appends the request's voicings to `out` (empty on entry).
+void enumerate(const VoicerRequest& request, std::vector<Voicing>& out) {
   if (request.pitchClasses.empty())
     throw std::runtime_error("empty pitch-class set not permitted");
 
@@ -175,7 +178,6 @@ std::vector<Voicing> enumerate(const VoicerRequest& request) {
       throw std::runtime_error("fixed bass pitch class missing from pitch-class set");
   }
 
-  std::vector<Voicing> out;
 
   // Notes outside 0..127 are never produced, so the window is cut to the MIDI range, and a
   // top note, when given, is also the highest note any voice may take.
@@ -187,9 +189,9 @@ std::vector<Voicing> enumerate(const VoicerRequest& request) {
       std::max<long long>(request.octaveLow, (low - 11 - 60 + 1200) / 12 - 100);
   const long long octaveHigh =
       std::min<long long>(request.octaveHigh, (high - 60 + 1200) / 12 - 100);
-  if (octaveLow > octaveHigh || low > high) return out;
+  if (octaveLow > octaveHigh || low > high) return;
   const long long spanMax = std::min<long long>(request.maxSpan, kHighestMidi);
-  if (spanMax < 0 || request.minSpan > spanMax) return out;
+  if (spanMax < 0 || request.minSpan > spanMax) return;
   const int baseLow = static_cast<int>(60 + 12 * octaveLow);
   const int baseHigh = static_cast<int>(60 + 12 * octaveHigh);
   // A voice's note is base + pc; keeping the window inside the base range keeps every
@@ -201,7 +203,7 @@ std::vector<Voicing> enumerate(const VoicerRequest& request) {
   filter.minSpan = static_cast<int>(std::max<long long>(request.minSpan, 0));
   filter.topNote = request.topNote;
   for (int note : request.requiredNotes) {
-    if (note < kLowestMidi || note > kHighestMidi) return out;  // no voicing can hold it
+    if (note < kLowestMidi || note > kHighestMidi) return;  // no voicing can hold it
     if (!filter.required.has(note)) filter.required.toggle(note);
   }
   filter.checkBassMask = !fixedBass.has_value();
@@ -267,7 +269,6 @@ std::vector<Voicing> enumerate(const VoicerRequest& request) {
       }
     }
   }
-  return out;
 }
 
 // ---- The process-wide candidate cache -----------------------------------------------------
@@ -372,7 +373,13 @@ CandidateCache& candidateCache() {
 VoicerResult voice(const VoicerRequest& request) {
   CandidateCache& cache = candidateCache();
   if (auto hit = cache.find(request)) return VoicerResult{std::move(*hit), true};
-  auto candidates = std::make_shared<const std::vector<Voicing>>(enumerate(request));
+  // Large enumerations grow a scratch list that keeps its capacity between requests, so the
+  // shared list is allocated once at its final size.
+  static std::vector<Voicing> scratch;
+  scratch.clear();
+  enumerate(request, scratch);
+  auto candidates = std::make_shared<const std::vector<Voicing>>(scratch.begin(), scratch.end());
+  if (scratch.capacity() > kScratchKeepLimit) std::vector<Voicing>().swap(scratch);
   cache.insert(request, candidates);
   return VoicerResult{std::move(candidates), false};
 }

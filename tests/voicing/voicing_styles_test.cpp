@@ -89,7 +89,19 @@ INSTANTIATE_TEST_SUITE_P(
         OffsetCase{kGuideColor, kMajor, {0, 4, 7, 12}},
         // Open.
         OffsetCase{kVelmaro, kMajor, {0, 7, 16, 24}},
-        OffsetCase{kVelmaro, kMaj9, {0, 7, 14, 16, 23}}));
+        OffsetCase{kVelmaro, kMaj9, {0, 7, 14, 16, 23}},
+        // Four essential tones above the root: the dense anthem plan leaves out the upper root.
+        OffsetCase{kAnthem, {0, 3, 7, 10, 14, 17}, {-12, 3, 7, 10, 14, 17}},
+        // Too many essential tones for the group plans: the slot plans take over, tension on
+        // top for an altered dominant.
+        OffsetCase{kSplit, {0, 4, 7, 10, 13, 15, 18, 20}, {-12, -5, 4, 10, 18}},
+        OffsetCase{kGuideColor, {0, 4, 7, 10, 13, 15, 18, 20}, {0, 4, 10, 18, 20}},
+        OffsetCase{kVelmaro, {0, 4, 7, 10, 13, 15, 18, 20}, {0, 7, 13, 16, 22, 30}},
+        // The second ninth of a chord is kept among the upper tensions.
+        OffsetCase{kVelmaro, {0, 4, 7, 10, 13, 15}, {0, 7, 13, 15, 16, 22}},
+        // Power chords voice in every style but split's secondary plans.
+        OffsetCase{kGuideColor, kPower, {0, 7}}, OffsetCase{kVelmaro, kPower, {0, 7}},
+        OffsetCase{kSplit, kPower, {-12, -5}}));
 
 TEST(StyleOffsets, UnresolvableChordFailsExceptInAnthem) {
   const IntervalList noThird{0, 13, 14, 15, 17, 18, 20, 21};

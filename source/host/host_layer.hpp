@@ -116,7 +116,7 @@ class HostObject {
  protected:
   void addInlet(std::string assist) { inletAssists_.push_back(std::move(assist)); }
   Outlet& addOutlet(std::string type, std::string assist);
-  Outlet& outlet(std::size_t index) { return outlets_[index]; }
+  Outlet& ownOutlet(std::size_t index) { return outlets_[index]; }
   void declareMessage(std::string name, MessageHandler handler);
   void declareAnything(AnythingHandler handler);
 

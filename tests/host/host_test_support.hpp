@@ -47,7 +47,7 @@ class ProbeObject final : public HostObject {
     addInlet("in");
     addOutlet("anything", "out");
   }
-  Outlet& out() { return outlet(0); }
+  Outlet& out() { return ownOutlet(0); }
 };
 
 inline Atoms symbols(std::initializer_list<const char*> names) {

@@ -90,23 +90,31 @@ std::optional<std::string> realisableNumeral(const KeyContext& key, PitchClass r
 namespace tw {
 
 std::vector<std::string> lookupNumerals(const KeyContext& key, const ParsedChord& chord) {
+  // Lookups need no round trip: the corpus only holds numerals that realise, so a name that
+  // would not simply finds nothing.
   KeyContext natural{key.root, key.minor, false};
   std::vector<std::string> out;
-  auto add = [&](const std::optional<std::string>& n) {
-    if (n && std::find(out.begin(), out.end(), *n) == out.end()) out.push_back(*n);
+  out.reserve(4);
+  auto add = [&](std::string n) {
+    if (std::find(out.begin(), out.end(), n) == out.end()) out.push_back(std::move(n));
+  };
+  auto named = [&](const std::string& quality, bool withBass) {
+    bool slash = withBass && chord.bass && *chord.bass != chord.root;
+    AnalysisChord a{chord.root, quality, slash ? *chord.bass : 0, slash};
+    return slash ? romanSlashNumeral(natural, a, RomanFlags{}) : romanForChord(natural, a, RomanFlags{});
   };
   const std::string full = reducedQuality(chord, QualityLevel::full);
-  add(realisableNumeral(natural, chord.root, full, chord.bass));
-  add(realisableNumeral(natural, chord.root, full, std::nullopt));
-  add(realisableNumeral(natural, chord.root, reducedQuality(chord, QualityLevel::seventh), std::nullopt));
-  add(realisableNumeral(natural, chord.root, reducedQuality(chord, QualityLevel::triad), std::nullopt));
+  if (chord.bass && *chord.bass != chord.root) add(named(full, true));
+  add(named(full, false));
+  add(named(reducedQuality(chord, QualityLevel::seventh), false));
+  add(named(reducedQuality(chord, QualityLevel::triad), false));
   return out;
 }
 
 std::string continuationNumeral(const KeyContext& key, const ParsedChord& chord) {
   KeyContext natural{key.root, key.minor, false};
-  return realisableNumeral(natural, chord.root, reducedQuality(chord, QualityLevel::seventh), std::nullopt)
-      .value_or(std::string{});
+  return romanForChord(natural, AnalysisChord{chord.root, reducedQuality(chord, QualityLevel::seventh), 0, false},
+                       RomanFlags{});
 }
 
 }  // namespace tw

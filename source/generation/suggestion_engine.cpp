@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
+#include <span>
+#include <tuple>
+#include <unordered_map>
 #include <stdexcept>
 
 #include "chord/quality_catalogue.hpp"
@@ -16,6 +20,14 @@ namespace tw {
 
 namespace {
 
+// Facts about one chord that scoring asks for more than once, worked out once per request.
+struct ChordFacts {
+  std::string canonical;  // catalogue symbol
+  const IntervalList* intervals = nullptr;
+  std::vector<std::string> lookups;  // corpus numerals, most specific first
+  std::string continuation;          // the numeral the corpus names it by
+};
+
 // What every candidate is scored against, worked out once per request.
 struct ScoringContext {
   const SuggestionContext& context;
@@ -23,8 +35,9 @@ struct ScoringContext {
   std::vector<int> lastTones;  // pitch classes of the last previous chord
   std::optional<PitchClass> lastRoot;
   double expectedTones = 4.0;
-  std::map<std::string, double, std::less<>> fromLast;  // continuation numeral -> probability
+  std::span<const Continuation> fromLast;
   std::string nextNumeral;
+  std::unordered_map<std::string, ChordFacts> facts;
 };
 
 std::vector<int> pitchClassesOf(PitchClass root, const IntervalList& intervals) {
@@ -36,26 +49,38 @@ std::vector<int> pitchClassesOf(PitchClass root, const IntervalList& intervals) 
   return pcs;
 }
 
-const IntervalList& intervalsOf(std::string_view quality) {
-  static const IntervalList kMajor{0, 4, 7};
-  if (quality.empty()) return kMajor;
-  auto resolved = resolveQuality(quality);
-  return resolved ? qualityIntervals(resolved->symbol) : kMajor;
+std::span<const Continuation> continuationsOf(const std::vector<std::string>& lookups) {
+  for (const auto& numeral : lookups) {
+    auto list = continuationCorpus().continuations(numeral, 255);
+    if (!list.empty()) return list;
+  }
+  return {};
 }
 
-std::map<std::string, double, std::less<>> continuationsOf(const KeyContext& key, const ParsedChord& chord) {
-  std::map<std::string, double, std::less<>> out;
-  for (const auto& numeral : lookupNumerals(key, chord)) {
-    auto list = continuationCorpus().continuations(numeral, 255);
-    if (list.empty()) continue;
-    for (const auto& c : list) out.emplace(c.numeral, c.probability);
-    break;
-  }
-  return out;
+double probabilityIn(std::span<const Continuation> list, std::string_view numeral) {
+  for (const auto& c : list)
+    if (c.numeral == numeral) return c.probability;
+  return 0.0;
+}
+
+const ChordFacts& factsOf(ScoringContext& s, const Suggestion& x) {
+  std::string key = x.quality;
+  key += '|';
+  key += static_cast<char>('a' + x.root);
+  key += static_cast<char>(x.bass ? 'a' + *x.bass : '-');
+  auto it = s.facts.find(key);
+  if (it != s.facts.end()) return it->second;
+  ChordFacts f;
+  ParsedChord chord = suggestionChord(x);
+  f.canonical = chord.quality;
+  f.intervals = &qualityIntervals(chord.quality);
+  f.lookups = lookupNumerals(s.natural, chord);
+  f.continuation = continuationNumeral(s.natural, chord);
+  return s.facts.emplace(std::move(key), std::move(f)).first->second;
 }
 
 ScoringContext prepare(const SuggestionContext& c) {
-  ScoringContext s{c, {c.key.root, c.key.minor, false}, {}, {}, 4.0, {}, {}};
+  ScoringContext s{c, {c.key.root, c.key.minor, false}, {}, {}, 4.0, {}, {}, {}};
   double tones = 0;
   int counted = 0;
   for (const auto& p : c.previous) {
@@ -71,7 +96,7 @@ ScoringContext prepare(const SuggestionContext& c) {
     const auto& last = c.previous.back();
     s.lastTones = pitchClassesOf(last.root, last.intervals);
     s.lastRoot = last.root;
-    s.fromLast = continuationsOf(s.natural, last);
+    s.fromLast = continuationsOf(lookupNumerals(s.natural, last));
   }
   if (c.next) s.nextNumeral = continuationNumeral(s.natural, *c.next);
   return s;
@@ -109,12 +134,12 @@ bool isAltered(std::string_view q) {
 }
 
 // How well a colour chord leads into the chord after the position.
-double nextFit(const ScoringContext& s, const Suggestion& x, const ParsedChord& candidate) {
+double nextFit(const ScoringContext& s, const Suggestion& x, const ChordFacts& facts) {
   const auto& next = *s.context.next;
   double fit = 0.0;
   int toNext = reducePitchClass(next.root - x.root);
-  if ((x.category == kSecondaryDominant || x.category == kSmart || x.category == kDiatonic ||
-       x.category == kModalInterchange) && toNext == 5 && qualityFamily(x.quality) == "dominant")
+  if ((x.category == kSecondaryDominant || x.category == kDiatonic || x.category == kModalInterchange) &&
+      toNext == 5 && qualityFamily(x.quality) == "dominant")
     fit += 0.25;
   if (x.category == kTritoneSub && toNext == 11) fit += 0.2;
   if (x.category == kDiminishedApproach) {
@@ -122,69 +147,59 @@ double nextFit(const ScoringContext& s, const Suggestion& x, const ParsedChord& 
     else if (toNext == 11) fit += 0.12;
     else if (x.root == reducePitchClass(next.root + 3) && x.quality == "dim7") fit += 0.15;
   }
-  if (!s.nextNumeral.empty()) {
-    auto after = continuationsOf(s.natural, candidate);
-    auto it = after.find(s.nextNumeral);
-    if (it != after.end()) fit += 0.3 * it->second;
-  }
+  if (!s.nextNumeral.empty()) fit += 0.3 * probabilityIn(continuationsOf(facts.lookups), s.nextNumeral);
   return fit;
 }
 
-double probabilityFromLast(const ScoringContext& s, const ParsedChord& candidate) {
-  if (s.fromLast.empty()) return 0.0;
-  // The corpus names continuations without a bass: a slash chord counts at 0.8.
-  std::string numeral = continuationNumeral(s.natural, candidate);
-  auto it = s.fromLast.find(numeral);
-  if (it == s.fromLast.end()) return 0.0;
-  return candidate.hasBass() ? 0.8 * it->second : it->second;
-}
-
-void score(const ScoringContext& s, Suggestion& x) {
-  const IntervalList& intervals = intervalsOf(x.quality);
+void score(ScoringContext& s, Suggestion& x) {
+  const ChordFacts& facts = factsOf(s, x);
+  const IntervalList& intervals = *facts.intervals;
   if (x.category == kSmart) {
     x.score = std::clamp(x.score + 2.0 * smoothness(s, x.root, intervals) + sizeTerm(s, intervals.size()), 0.0, 1.0);
     return;
   }
-  ParsedChord candidate = suggestionChord(x);
+  // The corpus names continuations without a bass: a slash chord counts at 0.8.
+  double p = probabilityIn(s.fromLast, facts.continuation);
+  if (x.bass && *x.bass != x.root) p *= 0.8;
   // Colour chords are judged on the same scale as corpus candidates: the corpus probability
   // of the move dominates, the family prior and the shape terms only order what is left.
-  double value = x.score + 0.9 * probabilityFromLast(s, candidate) +
-                 0.5 * (countTerm(s, intervals.size()) + smoothness(s, x.root, intervals));
+  double value = x.score + 0.9 * p + 0.5 * (countTerm(s, intervals.size()) + smoothness(s, x.root, intervals));
   if (isAltered(x.quality)) value -= 0.02;
-  if (s.context.next) value += nextFit(s, x, candidate);
+  if (s.context.next) value += nextFit(s, x, facts);
   x.score = value;
 }
 
 // Of two diminished-approach chords naming the same chord, the better scored stays; on a tie
 // the one produced first (common-tone chords come before approach chords).
-// The same chord offered by two families is offered once, by the better scored.
-void removeCrossFamilyDuplicates(std::vector<Suggestion>& list) {
-  std::vector<Suggestion> kept;
-  kept.reserve(list.size());
-  for (auto& x : list) {
-    auto same = std::find_if(kept.begin(), kept.end(), [&](const Suggestion& k) {
-      return k.category != x.category && k.root == x.root && k.bass == x.bass &&
-             sameChord(k.root, k.quality, k.bass, x.root, x.quality, x.bass);
-    });
-    if (same == kept.end()) kept.push_back(std::move(x));
-    else if (x.score > same->score) *same = std::move(x);
-  }
-  list = std::move(kept);
-}
-
 void removeDiminishedDuplicates(std::vector<Suggestion>& list) {
   std::vector<Suggestion> kept;
   kept.reserve(list.size());
+  std::map<std::tuple<PitchClass, std::string, int>, std::size_t> seen;
   for (auto& x : list) {
     if (x.category != kDiminishedApproach) {
       kept.push_back(std::move(x));
       continue;
     }
-    auto same = std::find_if(kept.begin(), kept.end(), [&](const Suggestion& k) {
-      return k.category == kDiminishedApproach && k.root == x.root && k.quality == x.quality && k.bass == x.bass;
-    });
-    if (same == kept.end()) kept.push_back(std::move(x));
-    else if (x.score > same->score) *same = std::move(x);
+    auto [it, fresh] = seen.emplace(std::tuple{x.root, x.quality, x.bass.value_or(-1)}, kept.size());
+    if (fresh) kept.push_back(std::move(x));
+    else if (x.score > kept[it->second].score) kept[it->second] = std::move(x);
+  }
+  list = std::move(kept);
+}
+
+// The same chord offered by two families is offered once, by the better scored.
+void removeCrossFamilyDuplicates(std::vector<Suggestion>& list, ScoringContext& s) {
+  std::vector<Suggestion> kept;
+  kept.reserve(list.size());
+  std::map<std::tuple<PitchClass, std::string, int>, std::size_t> seen;
+  for (auto& x : list) {
+    std::optional<PitchClass> bass = x.bass && *x.bass != x.root ? x.bass : std::nullopt;
+    auto [it, fresh] = seen.emplace(std::tuple{x.root, factsOf(s, x).canonical, bass.value_or(-1)}, kept.size());
+    if (fresh) kept.push_back(std::move(x));
+    else if (kept[it->second].category != x.category && x.score > kept[it->second].score)
+      kept[it->second] = std::move(x);
+    else if (kept[it->second].category == x.category)
+      kept.push_back(std::move(x));  // within a family, variants are merged later, not here
   }
   list = std::move(kept);
 }
@@ -197,14 +212,11 @@ std::string_view colourOf(std::string_view quality) {
 void mergeVariants(std::vector<Suggestion>& list) {
   std::vector<Suggestion> kept;
   kept.reserve(list.size());
+  std::set<std::tuple<int, PitchClass, int, std::string, std::string_view>> groups;
   for (auto& x : list) {
-    if (x.category >= kSecondaryDominant && x.category <= kChromaticMediant) {
-      bool merged = std::any_of(kept.begin(), kept.end(), [&](const Suggestion& k) {
-        return k.category == x.category && k.root == x.root && k.bass == x.bass && k.label == x.label &&
-               qualityFamily(k.quality) == qualityFamily(x.quality);
-      });
-      if (merged) continue;
-    }
+    if (x.category >= kSecondaryDominant && x.category <= kChromaticMediant &&
+        !groups.emplace(x.category, x.root, x.bass.value_or(-1), x.label, qualityFamily(x.quality)).second)
+      continue;
     kept.push_back(std::move(x));
   }
   list = std::move(kept);
@@ -233,9 +245,7 @@ void capPerCategory(std::vector<Suggestion>& list) {
   list = std::move(kept);
 }
 
-}  // namespace
-
-std::vector<Suggestion> scoredCandidates(const SuggestionContext& context, RomanFlags flags) {
+std::vector<Suggestion> familyCandidates(const SuggestionContext& context, RomanFlags flags) {
   std::vector<Suggestion> all;
   auto append = [&](std::vector<Suggestion> family) {
     all.insert(all.end(), std::make_move_iterator(family.begin()), std::make_move_iterator(family.end()));
@@ -249,7 +259,13 @@ std::vector<Suggestion> scoredCandidates(const SuggestionContext& context, Roman
   auto diatonic = diatonicCandidates(context, smart);
   append(std::move(smart));
   append(std::move(diatonic));
+  return all;
+}
 
+}  // namespace
+
+std::vector<Suggestion> scoredCandidates(const SuggestionContext& context, RomanFlags flags) {
+  std::vector<Suggestion> all = familyCandidates(context, flags);
   ScoringContext s = prepare(context);
   for (auto& x : all) score(s, x);
   return all;
@@ -262,8 +278,11 @@ void shuffleSelection(std::vector<Suggestion>& list, std::mt19937& engine) {
   for (auto& x : list) (x.isDiatonic ? diatonic : others).push_back(std::move(x));
   std::shuffle(diatonic.begin(), diatonic.end(), engine);
   std::shuffle(others.begin(), others.end(), engine);
+  // The diatonic suggestions come first and all of them stay (up to thirty); the others
+  // fill the list up to thirty. (Keeping only max(8, 30 - others) diatonic ones would drop
+  // diatonic suggestions while chromatic ones remain, against the intent of the mode.)
   const std::size_t total = 30;
-  std::size_t keepDiatonic = std::min(diatonic.size(), std::max<std::size_t>(8, others.size() >= total ? 0 : total - others.size()));
+  std::size_t keepDiatonic = std::min(diatonic.size(), total);
   std::size_t keepOthers = std::min(others.size(), total - keepDiatonic);
   list.clear();
   for (std::size_t i = 0; i < keepDiatonic; ++i) list.push_back(std::move(diatonic[i]));
@@ -271,9 +290,11 @@ void shuffleSelection(std::vector<Suggestion>& list, std::mt19937& engine) {
 }
 
 std::vector<Suggestion> suggestChords(const SuggestionContext& context, const SuggestionOptions& options) {
-  std::vector<Suggestion> list = scoredCandidates(context, options.flags);
+  std::vector<Suggestion> list = familyCandidates(context, options.flags);
+  ScoringContext scoring = prepare(context);
+  for (auto& x : list) score(scoring, x);
   removeDiminishedDuplicates(list);
-  removeCrossFamilyDuplicates(list);
+  removeCrossFamilyDuplicates(list, scoring);
   if (!context.previous.empty()) {
     const ParsedChord& last = context.previous.back();
     std::erase_if(list, [&](const Suggestion& x) { return sameChord(x, last); });

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../../fuzz/entry_drivers.hpp"
+#include "../../fuzz/request_driver.hpp"
 
 namespace tw::fuzzing {
 namespace {
@@ -27,6 +28,7 @@ struct ReplayTarget {
 const ReplayTarget kTargets[] = {
     {"chord_symbol", runChordSymbolInput},
     {"progression_text", runProgressionTextInput},
+    {"request", runRequestInput},
     {"continuation_corpus", runContinuationCorpusInput},
     {"progression_corpus", runProgressionCorpusInput},
 };

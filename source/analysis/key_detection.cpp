@@ -75,7 +75,10 @@ QualityClass qualityClassOf(std::string_view q) {
   if (contains(q, "aug") || contains(q, "+")) return Class::Augmented;
   if (contains(q, "sus")) return Class::Suspended;
   const bool minorLike = isMinorLikeQuality(q);
-  if (!q.empty() && !minorLike && !contains(q, "maj") && !contains(q, "M") &&
+  // The sixth-ninth and added-tone chords are major triads with colour, not dominants,
+  // although their texts carry a 9 or 11.
+  const bool addedToneMajor = q == "69" || contains(q, "add");
+  if (!q.empty() && !minorLike && !addedToneMajor && !contains(q, "maj") && !contains(q, "M") &&
       (contains(q, "7") || contains(q, "9") || contains(q, "11") || contains(q, "13") ||
        contains(q, "alt")))
     return Class::Dominant;

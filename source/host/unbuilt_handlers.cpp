@@ -7,9 +7,6 @@ namespace tw {
 // voicing: progressions
 HandlerReply handleGenerateProgression(const Json&) { throw UnhandledRequestType(); }
 
-// analysis: diatonic chords
-HandlerReply handleGetDiatonicChords(const Json&) { throw UnhandledRequestType(); }
-
 // chord: modifier availability
 HandlerReply handleGetAvailableModifiers(const Json&) { throw UnhandledRequestType(); }
 

@@ -26,26 +26,104 @@ bool contains(std::string_view text, std::string_view part) {
 
 using Class = QualityClass;
 
-// What a candidate's scale type contributes, indexed by the interval above the tonic.
+// The match and mismatch coefficients of a chord of class `cls` on degree `deg` whose
+// diatonic seventh chord has class `e`.
+struct DegreeCoefficients {
+  double match = 0.0;
+  double mismatch = 0.0;
+};
+
+DegreeCoefficients degreeCoefficients(int deg, Class cls, Class e, bool major, bool majorSeventh) {
+  DegreeCoefficients c;
+  if (deg == 0) return c;
+  if (cls == e) {
+    c.match = 1.5;
+    return c;
+  }
+  const bool dominantOnMajorIVorV = (deg == 4 || deg == 5) && cls == Class::Dominant && e == Class::Major && major;
+  const bool majorOnDominantV = deg == 5 && cls == Class::Major && e == Class::Dominant;
+  const bool halfDimForDim = cls == Class::HalfDiminished && e == Class::Diminished;
+  const bool dimForHalfDim = cls == Class::Diminished && e == Class::HalfDiminished;
+  const bool susForTriadic =
+      cls == Class::Suspended && (e == Class::Major || e == Class::Minor || e == Class::Dominant);
+  if (dominantOnMajorIVorV) {
+    c.match = 0.8;
+  } else if (majorOnDominantV) {
+    c.match = 0.45;
+  } else if (halfDimForDim) {
+    c.match = 0.7;
+  } else if (dimForHalfDim) {
+    c.match = 0.45;
+  } else if (susForTriadic) {
+    c.match = 0.35;
+  }
+  if (dominantOnMajorIVorV) {
+    c.mismatch = 0.0;
+  } else if (majorOnDominantV) {
+    c.mismatch = majorSeventh ? 2.4 : 0.0;
+  } else if (halfDimForDim || dimForHalfDim || susForTriadic) {
+    c.mismatch = 0.0;
+  } else if (cls == Class::Minor && deg == 7 && major) {
+    c.mismatch = 1.8;
+  } else {
+    c.mismatch = 0.6;
+  }
+  return c;
+}
+
+// The melodic-minor evidence of a chord of class `cls` on degree `deg`.
+double melodicCoefficient(int deg, Class cls, bool minorMajorTonic) {
+  if (deg == 1 && minorMajorTonic) return 3.2;
+  if (cls == Class::Minor && deg == 2) return 1.6;
+  if (cls == Class::Augmented && deg == 3) return 1.8;
+  if (cls == Class::Dominant && deg == 4) return 2.2;
+  if ((cls == Class::Diminished || cls == Class::HalfDiminished) && (deg == 6 || deg == 7)) return 1.7;
+  return 0.0;
+}
+
+// Everything a candidate's scale type contributes, indexed by the chord root's interval
+// above the tonic; the tonic itself does not matter.
 struct ScaleProfile {
-  std::uint16_t scaleMask = 0;            // bit i set when interval i is a scale tone
-  std::array<std::uint8_t, 12> degree{};  // 1..7, 0 for chromatic intervals
-  std::array<Class, 8> diatonicClass{};   // class of the seventh chord on each degree 1..7
+  std::array<std::uint16_t, 12> scaleTonesAbove{};  // bit x set when iv + x is a scale tone
+  std::array<std::uint8_t, 12> degree{};             // 1..7, 0 for chromatic intervals
+  // [degree][class][major-seventh family]
+  std::array<std::array<std::array<DegreeCoefficients, 2>, 8>, 8> coefficients{};
+  // [degree][class][minor-major tonic quality]; all zero outside melodic minor
+  std::array<std::array<std::array<double, 2>, 8>, 8> melodic{};
 };
 
 ScaleProfile buildProfile(const KeyContext& key) {
   ScaleProfile profile;
   const Scale& scale = scaleOf(key);
+  std::uint16_t scaleMask = 0;
+  std::array<Class, 8> diatonicClass{};
   for (int d = 1; d <= 7; ++d) {
-    profile.scaleMask = static_cast<std::uint16_t>(profile.scaleMask | (1u << scale[d - 1]));
+    scaleMask = static_cast<std::uint16_t>(scaleMask | (1u << scale[d - 1]));
     profile.degree[static_cast<std::size_t>(scale[d - 1])] = static_cast<std::uint8_t>(d);
-    profile.diatonicClass[static_cast<std::size_t>(d)] =
-        qualityClassOf(diatonicChord(key, d, true).quality);
+    diatonicClass[static_cast<std::size_t>(d)] = qualityClassOf(diatonicChord(key, d, true).quality);
+  }
+  for (int iv = 0; iv < 12; ++iv) {
+    for (int x = 0; x < 12; ++x) {
+      if ((scaleMask >> ((iv + x) % 12)) & 1u)
+        profile.scaleTonesAbove[static_cast<std::size_t>(iv)] |= static_cast<std::uint16_t>(1u << x);
+    }
+  }
+  const bool melodic = key.minor && key.melodic;
+  for (int deg = 0; deg <= 7; ++deg) {
+    for (int cls = 0; cls < 8; ++cls) {
+      for (int flag = 0; flag < 2; ++flag) {
+        profile.coefficients[deg][cls][flag] =
+            degreeCoefficients(deg, static_cast<Class>(cls), diatonicClass[static_cast<std::size_t>(deg)],
+                               !key.minor, flag != 0);
+        profile.melodic[deg][cls][flag] =
+            melodic && deg != 0 ? melodicCoefficient(deg, static_cast<Class>(cls), flag != 0) : 0.0;
+      }
+    }
   }
   return profile;
 }
 
-// Index 0 major, 1 natural minor, 2 melodic minor; the tonic does not matter.
+// Index 0 major, 1 natural minor, 2 melodic minor.
 const ScaleProfile& profileFor(const KeyContext& key) {
   static const std::array<ScaleProfile, 3> kProfiles{
       buildProfile(KeyContext{0, false, false}),
@@ -106,6 +184,8 @@ PreparedKeyInput prepareKeyInput(std::span<const KeyInputChord> chords) {
     f.root = static_cast<std::uint8_t>(reducePitchClass(chord.root));
     f.bass = static_cast<std::uint8_t>(reducePitchClass(chord.bass));
     f.distinctBass = chord.hasBass && f.bass != f.root;
+    f.insideBass = chord.weight * 0.15;
+    f.outsideBass = chord.weight * 0.25;
     f.cls = qualityClassOf(chord.quality);
     f.majorSeventhFamily = isMajorSeventhFamily(chord.quality);
     f.melodicTonicQuality = chord.quality == "mM7" || chord.quality == "mM9" ||
@@ -113,8 +193,10 @@ PreparedKeyInput prepareKeyInput(std::span<const KeyInputChord> chords) {
     for (int interval : qualityIntervals(chord.quality)) {
       if (f.toneCount == f.toneOffsets.size()) break;
       const int offset = reducePitchClass(interval);
+      const double toneWeight = kToneWeights[static_cast<std::size_t>(offset)] * chord.weight;
       f.toneOffsets[f.toneCount] = static_cast<std::uint8_t>(offset);
-      f.toneWeights[f.toneCount] = kToneWeights[static_cast<std::size_t>(offset)] * chord.weight;
+      f.insideTone[f.toneCount] = toneWeight * 0.35;
+      f.outsideTone[f.toneCount] = toneWeight * 1.15;
       ++f.toneCount;
     }
     input.chords.push_back(f);
@@ -137,7 +219,7 @@ double keyScore(const PreparedKeyInput& input, const KeyContext& key) {
   const bool melodic = minor && key.melodic;
   const Class modeClass = minor ? Class::Minor : Class::Major;
   const int k = reducePitchClass(key.root);
-  const auto inScale = [&profile](int iv) { return ((profile.scaleMask >> iv) & 1u) != 0; };
+  const auto inScale = [&profile](int iv) { return ((profile.scaleTonesAbove[0] >> iv) & 1u) != 0; };
 
   double score = melodic ? -1.0 : 0.0;
   if (n == 0) return score;
@@ -200,21 +282,20 @@ double keyScore(const PreparedKeyInput& input, const KeyContext& key) {
     const Class cls = c.cls;
     const int nextIv = i + 1 < n ? intervalAbove(k, chords[i + 1].root) : -1;
 
+    // Adding 0.0 for the tones on the other side keeps the sums exactly those of a branching
+    // loop over the tones in interval order.
     double inFit = 0.0, outFit = 0.0;
+    const unsigned inside = profile.scaleTonesAbove[static_cast<std::size_t>(iv)];
     for (std::size_t t = 0; t < c.toneCount; ++t) {
-      int toneIv = iv + c.toneOffsets[t];
-      if (toneIv >= 12) toneIv -= 12;
-      if (inScale(toneIv)) {
-        inFit += c.toneWeights[t] * 0.35;
-      } else {
-        outFit += c.toneWeights[t] * 1.15;
-      }
+      const double isInside = static_cast<double>((inside >> c.toneOffsets[t]) & 1u);
+      inFit += c.insideTone[t] * isInside;
+      outFit += c.outsideTone[t] * (1.0 - isInside);
     }
     if (c.distinctBass) {
       if (inScale(intervalAbove(k, c.bass))) {
-        inFit += w * 0.15;
+        inFit += c.insideBass;
       } else {
-        outFit += w * 0.25;
+        outFit += c.outsideBass;
       }
     }
 
@@ -236,61 +317,14 @@ double keyScore(const PreparedKeyInput& input, const KeyContext& key) {
     const double fit = inFit - outFit;
 
     const int deg = profile.degree[static_cast<std::size_t>(iv)];
-    double term = 0.0, match = 0.0, mismatch = 0.0;
-    if (deg == 0) {
-      term = fit - (borrowedChord ? 0.35 : 0.85) * w;
-    } else {
-      term = fit + 0.55 * w;
-      const Class e = profile.diatonicClass[static_cast<std::size_t>(deg)];
-      const bool dominantOnMajorIVorV =
-          (deg == 4 || deg == 5) && cls == Class::Dominant && e == Class::Major && major;
-      const bool majorOnDominantV = deg == 5 && cls == Class::Major && e == Class::Dominant;
-      const bool halfDimForDim = cls == Class::HalfDiminished && e == Class::Diminished;
-      const bool dimForHalfDim = cls == Class::Diminished && e == Class::HalfDiminished;
-      const bool susForTriadic = cls == Class::Suspended &&
-                                 (e == Class::Major || e == Class::Minor || e == Class::Dominant);
-      if (cls == e) {
-        match = 1.5;
-      } else {
-        if (dominantOnMajorIVorV) {
-          match = 0.8;
-        } else if (majorOnDominantV) {
-          match = 0.45;
-        } else if (halfDimForDim) {
-          match = 0.7;
-        } else if (dimForHalfDim) {
-          match = 0.45;
-        } else if (susForTriadic) {
-          match = 0.35;
-        }
-        if (dominantOnMajorIVorV) {
-          mismatch = 0.0;
-        } else if (majorOnDominantV) {
-          mismatch = c.majorSeventhFamily ? 2.4 : 0.0;
-        } else if (halfDimForDim || dimForHalfDim || susForTriadic) {
-          mismatch = 0.0;
-        } else if (cls == Class::Minor && deg == 7 && major) {
-          mismatch = 1.8;
-        } else {
-          mismatch = 0.6;
-        }
-      }
-    }
-
-    double melodicTerm = 0.0;
-    if (melodic) {
-      if (deg == 1 && c.melodicTonicQuality) {
-        melodicTerm = 3.2;
-      } else if (cls == Class::Minor && deg == 2) {
-        melodicTerm = 1.6;
-      } else if (cls == Class::Augmented && deg == 3) {
-        melodicTerm = 1.8;
-      } else if (cls == Class::Dominant && deg == 4) {
-        melodicTerm = 2.2;
-      } else if (isDiminishedFamily(cls) && (deg == 6 || deg == 7)) {
-        melodicTerm = 1.7;
-      }
-    }
+    const auto clsIndex = static_cast<std::size_t>(cls);
+    const DegreeCoefficients& coefficients =
+        profile.coefficients[static_cast<std::size_t>(deg)][clsIndex][c.majorSeventhFamily ? 1 : 0];
+    const double match = coefficients.match;
+    const double mismatch = coefficients.mismatch;
+    const double melodicTerm =
+        profile.melodic[static_cast<std::size_t>(deg)][clsIndex][c.melodicTonicQuality ? 1 : 0];
+    const double term = deg == 0 ? fit - (borrowedChord ? 0.35 : 0.85) * w : fit + 0.55 * w;
 
     double v = term + match * w - mismatch * w + melodicTerm * w;
 

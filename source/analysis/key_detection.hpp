@@ -46,7 +46,12 @@ bool isMajorSeventhFamily(std::string_view quality);
 // 36 candidate scorings only do arithmetic.
 struct KeyChordFeatures {
   double weight = 1.0;
-  std::array<double, 8> toneWeights{};    // tone weight of each interval times the chord weight
+  // Each tone's weight times the chord weight, already scaled for a tone inside (0.35) and
+  // outside (1.15) the scale; the bass likewise.
+  std::array<double, 8> insideTone{};
+  std::array<double, 8> outsideTone{};
+  double insideBass = 0.0;
+  double outsideBass = 0.0;
   std::array<std::uint8_t, 8> toneOffsets{};  // each interval mod 12
   std::uint8_t toneCount = 0;
   std::uint8_t root = 0;

@@ -21,6 +21,14 @@ bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
+std::string joined(std::string_view first, std::string_view second) {
+  std::string text;
+  text.reserve(first.size() + second.size());
+  text.append(first);
+  text.append(second);
+  return text;
+}
+
 std::string accidentalSign(int offset) {
   if (offset == -1) return std::string(signs::kFlat);
   if (offset == 1) return std::string(signs::kSharp);
@@ -72,10 +80,10 @@ std::string romanQualitySuffix(std::string_view q) {
   if (q.empty() || q == "m" || q == "maj") return {};
   if (q == "m7b5" || contains(q, signs::kHalfDiminished)) return std::string(signs::kHalfDiminished);
   if (q == "dim") return std::string(signs::kDiminished);
-  if (q == "m9b5") return std::string(signs::kHalfDiminished) + "9";
-  if (q.starts_with("dim")) return std::string(signs::kDiminished) + std::string(q.substr(3));
+  if (q == "m9b5") return joined(signs::kHalfDiminished, "9");
+  if (q.starts_with("dim")) return joined(signs::kDiminished, q.substr(3));
   if (q == "+" || q == "aug") return "+";
-  if (q.starts_with("aug")) return "+" + std::string(q.substr(3));
+  if (q.starts_with("aug")) return joined("+", q.substr(3));
   return std::string(q);
 }
 
@@ -266,7 +274,7 @@ RomanChord chordFromRoman(const KeyContext& key, std::string_view text) {
   std::string quality;
   switch (mark) {
     case Mark::Diminished:
-      quality = "dim" + std::string(extension);
+      quality = joined("dim", extension);
       break;
     case Mark::HalfDiminished:
       if (extension.empty() || extension == "7") {
@@ -274,15 +282,15 @@ RomanChord chordFromRoman(const KeyContext& key, std::string_view text) {
       } else if (extension == "9") {
         quality = "m9b5";
       } else if (extension.front() == '7') {
-        quality = "m7b5" + std::string(extension.substr(1));
+        quality = joined("m7b5", extension.substr(1));
       } else if (extension.front() == '9') {
-        quality = "m9b5" + std::string(extension.substr(1));
+        quality = joined("m9b5", extension.substr(1));
       } else {
         return result;
       }
       break;
     case Mark::Augmented:
-      quality = "aug" + std::string(extension);
+      quality = joined("aug", extension);
       break;
     case Mark::None:
       quality = numeral.upper ? std::string(extension) : minorizeExtension(extension);
@@ -306,7 +314,7 @@ RomanChord chordFromRoman(const KeyContext& key, std::string_view text) {
   if (numeral.degree == 5 && numeral.upper) {
     // Secondary dominant: a fifth above the target, a plain V meaning a dominant seventh.
     if (quality.empty()) {
-      quality = "7";
+      quality = std::string("7");
       if (!isAcceptedQuality(quality)) return result;
     }
     result.root = reducePitchClass(target + 7);

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/diatonic_chords.hpp"
+#include "voicing/voicing_styles.hpp"
 
 namespace tw {
 namespace {
@@ -170,6 +171,29 @@ TEST(DiatonicChords, WrongJsonTypesRaiseTheLibraryTypeError) {
   EXPECT_THROW(handleGetDiatonicChords(Json{{"root", 0}}), Json::type_error);
   EXPECT_THROW(handleGetDiatonicChords(Json{{"drop_bass", "yes"}}), Json::type_error);
   EXPECT_THROW(handleGetDiatonicChords(Json{{"voicingStyle", 2}}), Json::type_error);
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+TEST(DiatonicChords, EveryStyleVoicesEveryPalette) {
+  for (VoicingStyle style = 0; style < 6; ++style) {
+    for (const char* mode : {"major", "minor"}) {
+      for (const char* scaleType : {"natural", "melodic"}) {
+        for (int size : {3, 7, 9}) {
+          const Json payload{{"root", "F#"},          {"mode", mode},
+                             {"minorScaleType", scaleType}, {"diatonicExtension", size},
+                             {"voicingStyle", std::string(styleId(style))}, {"drop_bass", size == 9}};
+          HandlerReply reply;
+          ASSERT_NO_THROW(reply = handleGetDiatonicChords(payload)) << payload;
+          for (const auto& chord : reply.payload["chords"]) EXPECT_FALSE(chord["notes"].empty()) << payload;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

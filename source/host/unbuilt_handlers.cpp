@@ -4,9 +4,6 @@
 
 namespace tw {
 
-// voicing: progressions
-HandlerReply handleGenerateProgression(const Json&) { throw UnhandledRequestType(); }
-
 // chord: modifier availability
 HandlerReply handleGetAvailableModifiers(const Json&) { throw UnhandledRequestType(); }
 

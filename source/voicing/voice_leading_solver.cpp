@@ -98,7 +98,7 @@ CandidateCounts noteCountBounds(const ParsedChord& chord, const AvlOptions& opti
 
 // Every legal voicing of the chord in the segment's window, the window widened downwards and
 // then upwards by bisection when it admits none. The cache flag reported is the one of the
-// voicer call whose list is used.
+// first lookup, the chord's own window.
 ChordCandidates generateCandidates(const ParsedChord& chord, const AvlOptions& options,
                                    const CandidateCounts& counts) {
   if (counts.maxNotes < counts.unique)
@@ -125,51 +125,51 @@ ChordCandidates generateCandidates(const ParsedChord& chord, const AvlOptions& o
   const int low = bassFree ? std::max(options.bottom - 12, kLowestWideningBound) : options.bottom;
   const int high = options.top;
 
-  ChordCandidates out;
   auto probe = [&](int lowBound, int highBound) {
     // Notes never leave the solver's octaves (36..83), so clamping to MIDI changes nothing.
     request.low = std::clamp(lowBound, 0, 127);
     request.high = std::clamp(highBound, 0, 127);
-    VoicerResult r = voice(request);
-    out.cacheHit = r.cacheHit;
-    out.shared = std::move(r.candidates);
-    return out.shared && !out.shared->empty();
+    return voice(request);
   };
+  auto found = [](const VoicerResult& r) { return r.candidates && !r.candidates->empty(); };
 
-  if (!probe(low, high)) {
+  ChordCandidates out;
+  VoicerResult result = probe(low, high);
+  out.cacheHit = result.cacheHit;
+  if (!found(result)) {
     // The highest low bound in [36, low] that gives candidates.
     int lowEnd = kLowestWideningBound, highEnd = low;
-    int found = -1;
+    bool widened = false;
     while (lowEnd <= highEnd) {
       const int mid = lowEnd + (highEnd - lowEnd) / 2;
-      if (probe(mid, high)) {
-        found = mid;
+      VoicerResult r = probe(mid, high);
+      if (found(r)) {
+        result = std::move(r);
+        widened = true;
         lowEnd = mid + 1;
       } else {
         highEnd = mid - 1;
       }
     }
-    if (found >= 0) {
-      probe(found, high);
-    } else if (high < kHighestWideningBound) {
+    if (!widened && high < kHighestWideningBound) {
       // Still nothing: the lowest high bound in [top, 83], with the low bound widened as far
       // as it went (36, or the window's own low bound when that was already lower).
       const int widenedLow = std::min(low, kLowestWideningBound);
       int a = high, b = kHighestWideningBound;
-      int foundHigh = -1;
       while (a <= b) {
         const int mid = a + (b - a) / 2;
-        if (probe(widenedLow, mid)) {
-          foundHigh = mid;
+        VoicerResult r = probe(widenedLow, mid);
+        if (found(r)) {
+          result = std::move(r);
           b = mid - 1;
         } else {
           a = mid + 1;
         }
       }
-      if (foundHigh >= 0) probe(widenedLow, foundHigh);
     }
   }
-  if (!out.shared || out.shared->empty()) throw std::runtime_error("no legal revoicings found");
+  if (!found(result)) throw std::runtime_error("no legal revoicings found");
+  out.shared = std::move(result.candidates);
   out.view = std::span<const Voicing>(out.shared->data(), out.shared->size());
   return out;
 }

@@ -1,0 +1,292 @@
+// `tonalweaver progression`: voices a chord progression, optionally with automatic voice
+// leading, prints one line per chord and can write a MIDI file.
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <iomanip>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chord/chord_parser.hpp"
+#include "chord/pitch_spelling.hpp"
+#include "host/request_handlers.hpp"
+#include "midi_file.hpp"
+#include "subcommand_registry.hpp"
+#include "voicing/voicing_styles.hpp"
+
+namespace tw::cli {
+
+namespace {
+
+constexpr const char* kUsage = R"(usage: tonalweaver progression [PROGRESSION] [options]
+
+Voices a chord progression and prints one line per chord: the symbol as it sounds, the roman
+numeral (with --key), the MIDI notes and their names. Chords are separated by blanks, bar
+lines "|" or commas; "%" repeats the previous chord. Without PROGRESSION, or with "-", the
+progression is read from standard input.
+
+options:
+  --key KEY              key for roman numerals and spelling: "C", "Eb major", "A minor",
+                         "A melodic minor"
+  --style STYLE          closed (default), shell, anthem, split, guide-color, velmaro
+                         (also pop, drop24, drop2-4)
+  --octave N             octave of the root, 0..7 (default 4: C4 is MIDI 60)
+  --avl                  choose the voicings by automatic voice leading from the first chord
+  --allow-bass-changes   with --avl: the bass may move off the root
+  --transpose N          transpose by N semitones, -48..48
+  --midi FILE            write a Standard MIDI File, one chord per 4/4 bar
+  --tempo BPM            tempo of the MIDI file, 4..1000 (default 100)
+  --json                 print the whole reply as JSON instead of lines
+  -h, --help             this text
+
+examples:
+  tonalweaver progression "Dm7 G7 Cmaj9 A7b9" --key "C major"
+  tonalweaver progression "Dm7 | G7 | Cmaj7 | %" --avl --style anthem --midi ii-v-i.mid
+  echo "Am F C G" | tonalweaver progression --avl --allow-bass-changes --transpose 2
+  tonalweaver progression "C Am F G7" --json
+)";
+
+int usageError(const std::string& message) {
+  std::cerr << "tonalweaver progression: " << message << "\n"
+            << "Try 'tonalweaver progression --help'.\n";
+  return 2;
+}
+
+std::optional<long long> parseInteger(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  errno = 0;
+  char* end = nullptr;
+  const long long value = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || end != text.c_str() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<double> parseNumber(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  errno = 0;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (errno != 0 || end != text.c_str() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::string lowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// "C", "Eb major", "A minor", "A melodic minor" -> the request's key object.
+std::optional<Json> parseKey(const std::string& text) {
+  std::istringstream words(text);
+  std::vector<std::string> parts{std::istream_iterator<std::string>(words), {}};
+  if (parts.empty() || parts.size() > 3 || !parseNoteName(parts[0])) return std::nullopt;
+  Json key{{"root", parts[0]}, {"mode", "major"}};
+  std::string rest;
+  for (std::size_t i = 1; i < parts.size(); ++i) rest += (i > 1 ? " " : "") + lowerCase(parts[i]);
+  if (rest.empty() || rest == "major") return key;
+  if (rest == "minor" || rest == "natural minor") {
+    key["mode"] = "minor";
+    return key;
+  }
+  if (rest == "melodic minor") {
+    key["mode"] = "minor";
+    key["minorScaleType"] = "melodic";
+    return key;
+  }
+  return std::nullopt;
+}
+
+struct Tokens {
+  std::vector<std::string> chords;  // texts as typed, repeats copied
+  std::vector<std::string> rejected;
+};
+
+// Blanks, bar lines and commas separate; "%" repeats the last chord that parsed.
+Tokens tokenize(const std::string& text) {
+  std::string spaced = text;
+  for (char& c : spaced)
+    if (c == '|' || c == ',') c = ' ';
+  Tokens t;
+  std::istringstream in(spaced);
+  std::string token;
+  while (in >> token) {
+    if (token == "%") {
+      if (!t.chords.empty()) t.chords.push_back(t.chords.back());
+    } else if (parseChordSymbol(token)) {
+      t.chords.push_back(token);
+    } else {
+      t.rejected.push_back(token);
+    }
+  }
+  return t;
+}
+
+// The envelope a reply travels in: type, ok, payload, and the payload's error when it has one.
+Json envelope(const HandlerReply& reply) {
+  const bool failed = reply.type == "error" ||
+                      (reply.type.size() >= 6 && reply.type.ends_with("_error"));
+  Json out{{"type", reply.type}, {"ok", !failed}, {"payload", reply.payload}};
+  if (reply.payload.is_object() && reply.payload.contains("error")) out["error"] = reply.payload["error"];
+  return out;
+}
+
+std::string joinNotes(const Json& notes) {
+  std::string text;
+  for (const Json& n : notes) {
+    if (!text.empty()) text += ' ';
+    text += n.is_string() ? n.get<std::string>() : n.dump();
+  }
+  return text;
+}
+
+struct Arguments {
+  std::optional<std::string> progression;
+  std::optional<Json> key;
+  std::string style = "closed";
+  int octave = 4;
+  bool avl = false;
+  bool allowBassChanges = false;
+  int transpose = 0;
+  std::optional<std::string> midiPath;
+  double tempo = 100.0;
+  bool json = false;
+};
+
+int run(int argc, char** argv) {
+  Arguments args;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (arg == "-h" || arg == "--help") {
+      std::cout << kUsage;
+      return 0;
+    } else if (arg == "--key") {
+      if (!value(v)) return usageError("--key needs a key such as \"Eb major\"");
+      args.key = parseKey(v);
+      if (!args.key) return usageError("not a key: '" + v + "' (try \"C\", \"Eb major\", \"A minor\")");
+    } else if (arg == "--style") {
+      if (!value(v)) return usageError("--style needs a style name");
+      if (!styleFromId(v)) return usageError("unknown style '" + v + "' (closed, shell, anthem, split, guide-color, velmaro)");
+      args.style = v;
+    } else if (arg == "--octave") {
+      if (!value(v)) return usageError("--octave needs a number");
+      auto n = parseInteger(v);
+      if (!n || *n < 0 || *n > 7) return usageError("--octave takes a whole number from 0 to 7, not '" + v + "'");
+      args.octave = static_cast<int>(*n);
+    } else if (arg == "--avl") {
+      args.avl = true;
+    } else if (arg == "--allow-bass-changes") {
+      args.allowBassChanges = true;
+    } else if (arg == "--transpose") {
+      if (!value(v)) return usageError("--transpose needs a number of semitones");
+      auto n = parseInteger(v);
+      if (!n || *n < -48 || *n > 48) return usageError("--transpose takes a whole number from -48 to 48, not '" + v + "'");
+      args.transpose = static_cast<int>(*n);
+    } else if (arg == "--midi") {
+      if (!value(v) || v.empty()) return usageError("--midi needs a file name");
+      args.midiPath = v;
+    } else if (arg == "--tempo") {
+      if (!value(v)) return usageError("--tempo needs beats per minute");
+      auto n = parseNumber(v);
+      if (!n || !(*n >= 4.0 && *n <= 1000.0)) return usageError("--tempo takes beats per minute from 4 to 1000, not '" + v + "'");
+      args.tempo = *n;
+    } else if (arg == "--json") {
+      args.json = true;
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-" &&
+               !(std::isdigit(static_cast<unsigned char>(arg[1])))) {
+      return usageError("unknown option '" + arg + "'");
+    } else if (!args.progression) {
+      args.progression = arg;
+    } else {
+      return usageError("give the progression as one argument, in quotes");
+    }
+  }
+  if (args.allowBassChanges && !args.avl) return usageError("--allow-bass-changes needs --avl");
+
+  std::string text;
+  if (!args.progression || *args.progression == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), {});
+  } else {
+    text = *args.progression;
+  }
+  const Tokens tokens = tokenize(text);
+  if (!tokens.rejected.empty()) {
+    std::string list;
+    for (const auto& t : tokens.rejected) list += (list.empty() ? "" : ", ") + ("'" + t + "'");
+    std::cerr << "tonalweaver progression: not a chord symbol: " << list << "\n";
+    return 1;
+  }
+  if (tokens.chords.empty()) return usageError("no chords given");
+
+  Json payload{{"slots", Json::array()},
+               {"auto_voice_lead", args.avl},
+               {"allow_bass_changes", args.allowBassChanges},
+               {"semitone_transpose", args.transpose}};
+  if (args.key) payload["key"] = *args.key;
+  for (const auto& chord : tokens.chords)
+    payload["slots"].push_back({{"chord", chord}, {"style", args.style}, {"octave", args.octave}});
+
+  HandlerReply reply;
+  try {
+    reply = handleGenerateProgression(payload);
+  } catch (const std::exception& failure) {
+    std::cerr << "tonalweaver progression: " << failure.what() << "\n";
+    return 1;
+  }
+  const bool ok = reply.type == "progression_voicings";
+
+  if (args.json) {
+    std::cout << envelope(reply).dump(-1, ' ', true) << "\n";
+  } else if (ok) {
+    const Json& p = reply.payload;
+    const std::size_t count = p["voicings"].size();
+    for (std::size_t i = 0; i < count; ++i) {
+      std::ostringstream line;
+      line << std::left << std::setw(12) << p["display_symbols"][i].get<std::string>();
+      if (args.key) {
+        const Json& roman = p["display_romans"][i];
+        line << std::setw(12) << (roman.is_string() ? roman.get<std::string>() : std::string("-"));
+      }
+      line << std::setw(24) << joinNotes(p["voicings"][i]) << joinNotes(p["display_note_labels"][i]);
+      std::string out = line.str();
+      while (!out.empty() && out.back() == ' ') out.pop_back();
+      std::cout << out << "\n";
+    }
+  }
+  if (!ok) {
+    const Json& p = reply.payload;
+    std::cerr << "tonalweaver progression: "
+              << (p.contains("message") && p["message"].is_string() ? p["message"].get<std::string>() : reply.type)
+              << "\n";
+    return 1;
+  }
+
+  if (args.midiPath) {
+    std::vector<std::vector<int>> chords;
+    for (const Json& v : reply.payload["voicings"]) chords.push_back(v.get<std::vector<int>>());
+    MidiWriteOptions options;
+    options.tempoBpm = args.tempo;
+    if (const std::string error = writeMidiFile(*args.midiPath, chords, options); !error.empty()) {
+      std::cerr << "tonalweaver progression: " << error << "\n";
+      return 1;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+}  // namespace tw::cli
+
+TW_REGISTER_SUBCOMMAND("progression", "voice a chord progression, with optional voice leading and MIDI output",
+                       tw::cli::run);

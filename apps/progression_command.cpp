@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/progression_parsing.hpp"
 #include "chord/chord_parser.hpp"
 #include "chord/pitch_spelling.hpp"
 #include "host/request_handlers.hpp"
@@ -38,7 +39,8 @@ options:
   --octave N             octave of the root, 0..7 (default 4: C4 is MIDI 60)
   --avl                  choose the voicings by automatic voice leading from the first chord
   --allow-bass-changes   with --avl: the bass may move off the root
-  --transpose N          transpose by N semitones, -48..48
+  --transpose N          transpose the progression by N semitones, -48..48; the voicings
+                         move by N as well (so +12 sounds an octave higher)
   --midi FILE            write a Standard MIDI File, one chord per 4/4 bar
   --tempo BPM            tempo of the MIDI file, 4..1000 (default 100)
   --json                 print the whole reply as JSON instead of lines
@@ -101,29 +103,36 @@ std::optional<Json> parseKey(const std::string& text) {
   return std::nullopt;
 }
 
-struct Tokens {
-  std::vector<std::string> chords;  // texts as typed, repeats copied
-  std::vector<std::string> rejected;
-};
+// A name for pitch class `pc` that follows the written root: flats after a flat, sharps
+// after a sharp, otherwise the major key on `pc` decides.
+std::string rootName(PitchClass pc, std::string_view writtenToken) {
+  bool flats;
+  if (writtenToken.find('b', 1) != std::string_view::npos) flats = true;
+  else if (writtenToken.find('#') != std::string_view::npos) flats = false;
+  else flats = keyPrefersFlats(KeyContext{pc, false, false});
+  return noteName(pc, flats);
+}
 
-// Blanks, bar lines and commas separate; "%" repeats the last chord that parsed.
-Tokens tokenize(const std::string& text) {
-  std::string spaced = text;
-  for (char& c : spaced)
-    if (c == '|' || c == ',') c = ' ';
-  Tokens t;
-  std::istringstream in(spaced);
-  std::string token;
-  while (in >> token) {
-    if (token == "%") {
-      if (!t.chords.empty()) t.chords.push_back(t.chords.back());
-    } else if (parseChordSymbol(token)) {
-      t.chords.push_back(token);
-    } else {
-      t.rejected.push_back(token);
+// The chord as typed, moved by `semitones`: the root and slash bass renamed, the quality
+// text kept exactly as written.
+std::string transposedSymbol(const ParsedChord& chord, int semitones) {
+  if (semitones % 12 == 0) return chord.symbol;
+  const RootToken root = splitRootToken(chord.symbol);
+  const PitchClass newRoot = reducePitchClass(static_cast<long long>(chord.root) + semitones);
+  std::string text = rootName(newRoot, root.token);
+  std::string_view rest = root.rest;
+  if (chord.bass) {
+    const std::size_t slash = rest.rfind('/');
+    if (slash != std::string_view::npos) {
+      const std::string_view bassText = rest.substr(slash + 1);
+      const PitchClass newBass = reducePitchClass(static_cast<long long>(*chord.bass) + semitones);
+      text += rest.substr(0, slash);
+      text += "/" + rootName(newBass, splitRootToken(bassText).token);
+      return text;
     }
   }
-  return t;
+  text += rest;
+  return text;
 }
 
 // The envelope a reply travels in: type, ok, payload, and the payload's error when it has one.
@@ -219,10 +228,10 @@ int run(int argc, char** argv) {
   } else {
     text = *args.progression;
   }
-  const Tokens tokens = tokenize(text);
-  if (!tokens.rejected.empty()) {
+  const ProgressionParse tokens = tokenizeProgression(text);
+  if (!tokens.errorTokens.empty()) {
     std::string list;
-    for (const auto& t : tokens.rejected) list += (list.empty() ? "" : ", ") + ("'" + t + "'");
+    for (const auto& t : tokens.errorTokens) list += (list.empty() ? "" : ", ") + ("'" + t + "'");
     std::cerr << "tonalweaver progression: not a chord symbol: " << list << "\n";
     return 1;
   }
@@ -233,8 +242,12 @@ int run(int argc, char** argv) {
                {"allow_bass_changes", args.allowBassChanges},
                {"semitone_transpose", args.transpose}};
   if (args.key) payload["key"] = *args.key;
+  // The request receives the chords already transposed and builds their voicings from the
+  // chords as typed, so a transposition never makes the register jump.
   for (const auto& chord : tokens.chords)
-    payload["slots"].push_back({{"chord", chord}, {"style", args.style}, {"octave", args.octave}});
+    payload["slots"].push_back({{"chord", transposedSymbol(chord, args.transpose)},
+                                {"style", args.style},
+                                {"octave", args.octave}});
 
   HandlerReply reply;
   try {

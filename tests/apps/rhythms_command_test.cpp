@@ -1,0 +1,56 @@
+// The rhythms subcommand, run as a user runs it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+struct Run {
+  int status = -1;
+  std::string out;  // standard output and standard error together
+};
+
+Run runCommand(const std::string& arguments) {
+  Run run;
+  const std::string command = std::string(TONALWEAVER_BINARY) + " " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return run;
+}
+
+bool has(const Run& run, const std::string& text) {
+  return run.out.find(text) != std::string::npos;
+}
+
+TEST(RhythmsCommand, ListsTheCatalogue) {
+  const auto run = runCommand("rhythms");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(has(run, "0     none            Whole Note              Basic            0+16\n"))
+      << run.out;
+  EXPECT_TRUE(has(run, "split-5         Split - Gospel          Split Voice      "
+                       "0+6 bass; 2+4 upper; 8+4 bass; 8+4 top; 12+4 upper\n"));
+}
+
+TEST(RhythmsCommand, JsonHoldsFortyPatterns) {
+  const auto run = runCommand("rhythms --json");
+  ASSERT_EQ(run.status, 0);
+  EXPECT_EQ(nlohmann::json::parse(run.out).at("patterns").size(), 40u);
+}
+
+TEST(RhythmsCommand, RejectsUnknownArguments) {
+  const auto run = runCommand("rhythms --fast");
+  EXPECT_NE(run.status, 0);
+  EXPECT_TRUE(has(run, "unexpected argument '--fast'"));
+  EXPECT_EQ(runCommand("rhythms --help").status, 0);
+}
+
+}  // namespace

@@ -4,10 +4,4 @@
 
 namespace tw {
 
-// chord: modifier availability
-HandlerReply handleGetAvailableModifiers(const Json&) { throw UnhandledRequestType(); }
-
-// chord: modifier application
-HandlerReply handleApplyModifiers(const Json&) { throw UnhandledRequestType(); }
-
 }  // namespace tw

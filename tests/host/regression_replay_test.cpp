@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "../../fuzz/entry_drivers.hpp"
-#include "../../fuzz/request_driver.hpp"
+#include "../../fuzz/host_message_driver.hpp"
 
 namespace tw::fuzzing {
 namespace {
@@ -29,6 +29,7 @@ const ReplayTarget kTargets[] = {
     {"chord_symbol", runChordSymbolInput},
     {"progression_text", runProgressionTextInput},
     {"request", runRequestInput},
+    {"host_message", runHostMessageInput},
     {"continuation_corpus", runContinuationCorpusInput},
     {"progression_corpus", runProgressionCorpusInput},
 };

@@ -4,37 +4,68 @@
 #include <string>
 #include <string_view>
 
+#include <cstdlib>
+#include <vector>
+
+#include "chord/chord_parser.hpp"
 #include "corpus_folder.hpp"
 #include "generation/corpus_loading.hpp"
 #include "generation/local_progression_generator.hpp"
 #include "generation/random_source.hpp"
+#include "host/bridge_transport.hpp"
+#include "midi_file.hpp"
 #include "subcommand_registry.hpp"
+#include "voicing/voicing_styles.hpp"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: tonalweaver generate [--genre NAME] [--length N] [--key \"ROOT [major|minor]\" | --auto-key]\n"
     "                            [--temperature T] [--seed N] [--corpus DIR] [--json]\n"
+    "                            [--midi FILE [--style STYLE] [--tempo BPM]]\n"
     "\n"
     "Draws a progression of the genre (\"Pop + EDM\", \"Classical\", \"Rock\", \"Jazz + Neo Soul\")\n"
     "from the progression corpus, varies inner chords with the continuation corpus with\n"
     "probability T (default 0.25), and prints its chords and numerals. Lengths 4, 6 and 8\n"
     "are stored (others give 4). --seed makes the result repeatable; --corpus names the folder\n"
-    "holding pc.bin and cc.bin (default: resources beside the executable).\n"
+    "holding pc.bin and cc.bin (default: resources beside the executable). --midi writes the\n"
+    "progression as a Standard MIDI File, one chord per 4/4 bar, voiced in STYLE (default\n"
+    "closed) at octave 4, at BPM (default 100).\n"
     "\n"
     "examples:\n"
     "  tonalweaver generate --genre \"Jazz + Neo Soul\" --length 8 --key \"Eb major\"\n"
-    "  tonalweaver generate --genre Rock --auto-key --temperature 0.4 --seed 7 --json\n";
+    "  tonalweaver generate --genre Rock --auto-key --temperature 0.4 --seed 7 --json\n"
+    "  tonalweaver generate --genre Classical --length 8 --key \"A minor\" --midi phrase.mid\n";
 
 int fail(const std::string& message) {
   std::cerr << "tonalweaver generate: " << message << "\n" << kUsage;
   return 2;
 }
 
+// Voices each generated chord in the style at octave 4 and writes one chord per bar.
+int writeProgressionMidi(const tw::Json& chords, const std::string& style, double tempo,
+                         const std::string& path) {
+  std::vector<std::vector<int>> voicings;
+  for (const tw::Json& symbol : chords) {
+    auto chord = tw::parseChordSymbol(symbol.get<std::string>());
+    voicings.push_back(chord ? tw::voiceChord(*chord, *tw::styleFromId(style), 4, {}) : std::vector<int>{});
+  }
+  tw::cli::MidiWriteOptions options;
+  options.tempoBpm = tempo;
+  if (const std::string error = tw::cli::writeMidiFile(path, voicings, options); !error.empty()) {
+    std::cerr << "tonalweaver generate: " << error << "\n";
+    return 1;
+  }
+  return 0;
+}
+
 int run(int argc, char** argv) {
   tw::Json request = tw::Json::object();
   std::string corpus = tw::cli::defaultCorpusFolder();
   bool json = false;
+  std::string midiPath;
+  std::string style = "closed";
+  double tempo = 100.0;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     auto value = [&](std::string& out) {
@@ -71,6 +102,16 @@ int run(int argc, char** argv) {
       tw::Json key{{"root", text.substr(0, space)}};
       if (space != std::string::npos) key["mode"] = text.substr(space + 1);
       request["key"] = key;
+    } else if (arg == "--midi") {
+      if (!value(midiPath) || midiPath.empty()) return fail("--midi needs a file name");
+    } else if (arg == "--style") {
+      if (!value(style) || !tw::styleFromId(style)) return fail("--style needs a voicing style such as closed or anthem");
+    } else if (arg == "--tempo") {
+      if (!value(text)) return fail("--tempo needs beats per minute");
+      char* end = nullptr;
+      tempo = std::strtod(text.c_str(), &end);
+      if (end == text.c_str() || *end != '\0' || !(tempo >= 4.0 && tempo <= 1000.0))
+        return fail("--tempo takes beats per minute from 4 to 1000, not '" + text + "'");
     } else if (arg == "--corpus") {
       if (!value(corpus)) return fail("--corpus needs a folder");
     } else {
@@ -82,8 +123,12 @@ int run(int argc, char** argv) {
     return 1;
   }
   tw::HandlerReply reply = tw::handleGenerateLocalProgression(request);
+  if (reply.type == "local_progression_result" && !midiPath.empty()) {
+    if (int status = writeProgressionMidi(reply.payload["chords"], style, tempo, midiPath); status != 0)
+      return status;
+  }
   if (json) {
-    std::cout << tw::Json{{"type", reply.type}, {"payload", reply.payload}}.dump() << "\n";
+    std::cout << tw::serialiseReply(reply.type, reply.payload) << "\n";
     return reply.type == "local_progression_result" ? 0 : 1;
   }
   if (reply.type != "local_progression_result") {

@@ -15,6 +15,7 @@
 #include "analysis/progression_parsing.hpp"
 #include "chord/chord_parser.hpp"
 #include "chord/pitch_spelling.hpp"
+#include "generation/rhythm_patterns.hpp"
 #include "host/request_handlers.hpp"
 #include "midi_file.hpp"
 #include "subcommand_registry.hpp"
@@ -43,6 +44,9 @@ options:
                          move by N as well (so +12 sounds an octave higher)
   --midi FILE            write a Standard MIDI File, one chord per 4/4 bar
   --tempo BPM            tempo of the MIDI file, 4..1000 (default 100)
+  --rhythm ID            with --midi: play each bar in a rhythm pattern instead of holding
+                         the chord ('tonalweaver rhythms' lists them); split-voice patterns
+                         sound the parts of the voicing their events name
   --json                 print the whole reply as JSON instead of lines
   -h, --help             this text
 
@@ -51,6 +55,7 @@ examples:
   tonalweaver progression "Dm7 | G7 | Cmaj7 | %" --avl --style anthem --midi ii-v-i.mid
   echo "Am F C G" | tonalweaver progression --avl --allow-bass-changes --transpose 2
   tonalweaver progression "C Am F G7" --json
+  tonalweaver progression "Am F C G" --style anthem --midi groove.mid --rhythm split-6
 )";
 
 int usageError(const std::string& message) {
@@ -163,6 +168,7 @@ struct Arguments {
   int transpose = 0;
   std::optional<std::string> midiPath;
   double tempo = 100.0;
+  const RhythmPattern* rhythm = nullptr;
   bool json = false;
 };
 
@@ -209,6 +215,10 @@ int run(int argc, char** argv) {
       auto n = parseNumber(v);
       if (!n || !(*n >= 4.0 && *n <= 1000.0)) return usageError("--tempo takes beats per minute from 4 to 1000, not '" + v + "'");
       args.tempo = *n;
+    } else if (arg == "--rhythm") {
+      if (!value(v)) return usageError("--rhythm needs a pattern id");
+      args.rhythm = findRhythmPattern(v);
+      if (!args.rhythm) return usageError("unknown rhythm pattern '" + v + "' (see 'tonalweaver rhythms')");
     } else if (arg == "--json") {
       args.json = true;
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-" &&
@@ -221,6 +231,7 @@ int run(int argc, char** argv) {
     }
   }
   if (args.allowBassChanges && !args.avl) return usageError("--allow-bass-changes needs --avl");
+  if (args.rhythm && !args.midiPath) return usageError("--rhythm needs --midi");
 
   std::string text;
   if (!args.progression || *args.progression == "-") {
@@ -289,6 +300,10 @@ int run(int argc, char** argv) {
     for (const Json& v : reply.payload["voicings"]) chords.push_back(v.get<std::vector<int>>());
     MidiWriteOptions options;
     options.tempoBpm = args.tempo;
+    if (args.rhythm) {
+      for (const RhythmEvent& e : args.rhythm->events)
+        options.rhythm.push_back({e.offset, e.duration, std::string(e.voices)});
+    }
     if (const std::string error = writeMidiFile(*args.midiPath, chords, options); !error.empty()) {
       std::cerr << "tonalweaver progression: " << error << "\n";
       return 1;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "corpus_folder.hpp"
+#include "host/bridge_transport.hpp"
 #include "generation/corpus_loading.hpp"
 #include "generation/random_source.hpp"
 #include "generation/suggestion_engine.hpp"
@@ -89,7 +90,7 @@ int run(int argc, char** argv) {
   tw::loadCorpusFolder(corpus);
   tw::HandlerReply reply = tw::handleGetSuggestions(request);
   if (json) {
-    std::cout << reply.payload.dump() << "\n";
+    std::cout << tw::serialiseReply(reply.type, reply.payload) << "\n";
     return reply.payload.contains("error") ? 1 : 0;
   }
   if (reply.payload.contains("error")) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,7 +98,8 @@ TEST(ProgressionCommand, HelpHasExamples) {
 TEST(ProgressionCommand, BadArgumentsAreRefused) {
   for (const char* args : {"C --style Closed", "C --key H", "C --key 'C dorian'", "C --octave 9",
                            "C --octave x", "C --transpose 49", "C --tempo 0", "C --frobnicate",
-                           "C --allow-bass-changes", "C --midi", "C G extra", "'| ,'"}) {
+                           "C --allow-bass-changes", "C --midi", "C G extra", "'| ,'",
+                           "C --rhythm split-2", "C --midi x.mid --rhythm waltz", "C --rhythm"}) {
     const CommandRun r = progression(args);
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_NE(r.out.find("tonalweaver progression:"), std::string::npos) << args;
@@ -133,6 +135,25 @@ TEST(ProgressionCommand, WritesAMidiFile) {
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.out.find("cannot write"), std::string::npos);
   EXPECT_FALSE(fs::exists(folder / "missing"));
+  fs::remove_all(folder);
+}
+
+TEST(ProgressionCommand, RhythmPatternStrikesTheVoicingParts) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("tw-progression-rhythm-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const fs::path file = folder / "stride.mid";
+  // Stride: bass, upper, bass, upper. The C triad 60 64 67 strikes its bass twice and its two
+  // upper notes twice: six notes in all, each starting a quarter apart.
+  const CommandRun r = progression("C --midi " + file.string() + " --rhythm split-2");
+  EXPECT_EQ(r.status, 0) << r.out;
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+  std::vector<int> struck;
+  for (std::size_t i = 0; i + 2 < bytes.size(); ++i)
+    if (static_cast<unsigned char>(bytes[i]) == 0x90 && static_cast<unsigned char>(bytes[i + 2]) == 90)
+      struck.push_back(static_cast<unsigned char>(bytes[i + 1]));
+  EXPECT_EQ(struck, (std::vector<int>{60, 64, 67, 60, 64, 67}));
   fs::remove_all(folder);
 }
 

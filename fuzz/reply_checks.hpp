@@ -59,9 +59,8 @@ inline std::string excerpt(std::string_view text, std::size_t limit = 160) {
   return out;
 }
 
-// Notes in 0..127, each above the one before (or, when `allowRepeats`, not below it: the
-// progression reply clamps transposed voicings into range, which can fold two notes together).
-inline void checkNoteList(const Json& notes, bool allowRepeats, const std::string& where,
+// Notes in 0..127, each above the one before: a voicing holds each key once.
+inline void checkNoteList(const Json& notes, const std::string& where,
                           Violations& found) {
   if (!notes.is_array()) {
     found.add(where + ": note list is not an array");
@@ -78,7 +77,7 @@ inline void checkNoteList(const Json& notes, bool allowRepeats, const std::strin
       found.add(where + ": note outside 0..127: " + std::to_string(value));
       return;
     }
-    if (previous && (value < *previous || (value == *previous && !allowRepeats))) {
+    if (previous && value <= *previous) {
       found.add(where + ": notes do not ascend: " + excerpt(notes.dump()));
       return;
     }
@@ -93,11 +92,11 @@ inline void checkNotesInPayload(const Json& value, const std::string& where, Vio
     for (const auto& [key, member] : value.items()) {
       const std::string path = where + "." + key;
       if (key == "notes" && member.is_array()) {
-        checkNoteList(member, false, path, found);
+        checkNoteList(member, path, found);
       } else if (key == "voicings" && member.is_array()) {
         for (std::size_t i = 0; i < member.size(); ++i) {
           if (member[i].is_array())
-            checkNoteList(member[i], true, path + "[" + std::to_string(i) + "]", found);
+            checkNoteList(member[i], path + "[" + std::to_string(i) + "]", found);
           else
             checkNotesInPayload(member[i], path + "[" + std::to_string(i) + "]", found);
         }

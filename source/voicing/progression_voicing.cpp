@@ -206,7 +206,12 @@ Echo readEcho(const Json& payload) {
   return e;
 }
 
-void sortAscending(std::vector<int>& notes) { std::sort(notes.begin(), notes.end()); }
+// Ascending and distinct: clamping into the MIDI range or lowering the bass can fold two
+// notes onto one key, and a voicing holds each key once.
+void sortAscending(std::vector<int>& notes) {
+  std::sort(notes.begin(), notes.end());
+  notes.erase(std::unique(notes.begin(), notes.end()), notes.end());
+}
 
 HandlerReply voiceDirectly(const Json& slots, const ProgressionTransposition& shift,
                            const DisplayContext& display, const Echo& echo) {
@@ -331,6 +336,7 @@ std::vector<int> shiftNotes(const std::vector<int>& notes, int semitones) {
   std::vector<int> out;
   out.reserve(notes.size());
   for (int n : notes) out.push_back(std::clamp(n + semitones, 0, 127));
+  sortAscending(out);
   return out;
 }
 

@@ -162,6 +162,9 @@ std::vector<int> voiceChord(const ParsedChord& chord, VoicingStyle style, int oc
   std::vector<int> result;
   result.reserve(notes.size());
   for (int note : notes) result.push_back(std::clamp(note, 0, 127));
+  // A voicing holds each MIDI note once: rotating a doubled tone down, or pinning notes at the
+  // ends of the range, can land two voices on the same key.
+  result.erase(std::unique(result.begin(), result.end()), result.end());
   return result;
 }
 

@@ -273,6 +273,7 @@ std::vector<int> anchorVoicing(const AvlSlot& slot) {
     if (n >= 0 && n <= 127) notes.push_back(n);
   if (!notes.empty()) {
     std::sort(notes.begin(), notes.end());
+    notes.erase(std::unique(notes.begin(), notes.end()), notes.end());  // a key sounds once
     return notes;
   }
   return voiceChord(slot.chord, slot.style, kSolverOctave,

@@ -350,7 +350,12 @@ int main(int argc, char** argv) {
                   statusKb("VmHWM"));
       std::fflush(stdout);
     }
-    if (options.check && !found.empty()) break;
+    if (options.check && !found.empty()) {
+      std::printf("request %ld broke a reply check:", i);
+      for (const auto& atom : message) std::printf(" %s", tw::fuzzing::excerpt(tw::atomToText(atom), 400).c_str());
+      std::printf("\n");
+      break;
+    }
   }
   const auto end = std::chrono::steady_clock::now();
   const double seconds = std::chrono::duration<double>(end - start).count();

@@ -207,9 +207,10 @@ class MessageServer::Impl {
     server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
       addSafetyHeaders(response);
       const std::string host = request.get_header_value("Host");
-      std::optional<std::string_view> origin;
-      if (request.has_header("Origin")) origin = request.get_header_value("Origin");
-      if (!isOwnHost(host, options_.address) || !isOwnOrigin(origin, host)) {
+      const bool hasOrigin = request.has_header("Origin");
+      const std::string origin = request.get_header_value("Origin");
+      if (!isOwnHost(host, options_.address) ||
+          !isOwnOrigin(hasOrigin ? std::optional<std::string_view>(origin) : std::nullopt, host)) {
         sendError(response, 403, "this server answers only its own page (Host or Origin header is foreign)");
         return httplib::Server::HandlerResponse::Handled;
       }

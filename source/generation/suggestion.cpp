@@ -29,9 +29,10 @@ ParsedChord suggestionChord(const Suggestion& s) {
 bool sameChord(PitchClass rootA, std::string_view qualityA, std::optional<PitchClass> bassA,
                PitchClass rootB, std::string_view qualityB, std::optional<PitchClass> bassB) {
   if (rootA != rootB) return false;
-  if (bassA && *bassA == rootA) bassA.reset();
-  if (bassB && *bassB == rootB) bassB.reset();
-  if (bassA != bassB) return false;
+  // A bass on the root is no bass; -1 stands for none, which keeps GCC's optional analysis quiet.
+  const int effectiveA = bassA && *bassA != rootA ? *bassA : -1;
+  const int effectiveB = bassB && *bassB != rootB ? *bassB : -1;
+  if (effectiveA != effectiveB) return false;
   std::optional<ChordQuality> ha, hb;
   return canonical(qualityA, ha) == canonical(qualityB, hb);
 }

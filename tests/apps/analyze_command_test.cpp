@@ -1,6 +1,8 @@
 // `tonalweaver analyze` run as a process: output, key detection, JSON, help and failures.
 #include <gtest/gtest.h>
 
+#include "apps/command_runner.hpp"
+
 #include <array>
 #include <cstdio>
 #include <string>
@@ -10,23 +12,10 @@
 
 namespace {
 
-struct CommandRun {
-  int status = -1;
-  std::string out;
-};
+using tw::testing::CommandRun;
 
 CommandRun analyze(const std::string& args, const std::string& stdinText = {}) {
-  std::string command = std::string(TONALWEAVER_BINARY) + " analyze " + args + " 2>&1";
-  if (!stdinText.empty()) command = "printf '%b' '" + stdinText + "' | " + command;
-  else command += " </dev/null";
-  CommandRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 512> buffer{};
-  while (fgets(buffer.data(), static_cast<int>(buffer.size()), pipe)) run.out += buffer.data();
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
+  return tw::testing::runTonalweaver("analyze " + args, stdinText);
 }
 
 TEST(AnalyzeCommand, OneLinePerChord) {
@@ -101,7 +90,7 @@ TEST(AnalyzeCommand, BadChordsAreReported) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("Progression is empty"), std::string::npos) << r.out;
   // Bytes that are not UTF-8 cannot be written back as JSON: a clear failure, no crash.
-  r = analyze("--key C --json", "C \\0377 G");
+  r = analyze("--key C --json", "C \xff G");
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find("tonalweaver analyze:"), std::string::npos) << r.out;
 }

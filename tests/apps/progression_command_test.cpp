@@ -2,6 +2,8 @@
 // failures.
 #include <gtest/gtest.h>
 
+#include "apps/command_runner.hpp"
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -16,22 +18,10 @@
 
 namespace {
 
-struct CommandRun {
-  int status = -1;
-  std::string out;
-};
+using tw::testing::CommandRun;
 
 CommandRun progression(const std::string& args, const std::string& input = "") {
-  std::string command = std::string(TONALWEAVER_BINARY) + " progression " + args + " 2>&1";
-  if (!input.empty()) command = "printf '%s' '" + input + "' | " + command;
-  CommandRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 512> buffer{};
-  while (fgets(buffer.data(), static_cast<int>(buffer.size()), pipe)) run.out += buffer.data();
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
+  return tw::testing::runTonalweaver("progression " + args, input);
 }
 
 TEST(ProgressionCommand, OneLinePerChord) {

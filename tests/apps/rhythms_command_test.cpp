@@ -1,6 +1,8 @@
 // The rhythms subcommand, run as a user runs it.
 #include <gtest/gtest.h>
 
+#include "apps/command_runner.hpp"
+
 #include <cstdio>
 #include <string>
 #include <sys/wait.h>
@@ -9,27 +11,11 @@
 
 namespace {
 
-struct Run {
-  int status = -1;
-  std::string out;  // standard output and standard error together
-};
+using Run = tw::testing::CommandRun;
 
-Run runCommand(const std::string& arguments) {
-  Run run;
-  const std::string command = std::string(TONALWEAVER_BINARY) + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
+Run runCommand(const std::string& arguments) { return tw::testing::runTonalweaver(arguments); }
 
-bool has(const Run& run, const std::string& text) {
-  return run.out.find(text) != std::string::npos;
-}
+bool has(const Run& run, const std::string& text) { return tw::testing::contains(run, text); }
 
 TEST(RhythmsCommand, ListsTheCatalogue) {
   const auto run = runCommand("rhythms");

@@ -1,6 +1,8 @@
 // `tonalweaver voice` run as a process: output, JSON, help and failures.
 #include <gtest/gtest.h>
 
+#include "apps/command_runner.hpp"
+
 #include <array>
 #include <cstdio>
 #include <string>
@@ -8,22 +10,9 @@
 
 namespace {
 
-struct CommandRun {
-  int status = -1;
-  std::string out;
-};
+using tw::testing::CommandRun;
 
-CommandRun voice(const std::string& args) {
-  const std::string command = std::string(TONALWEAVER_BINARY) + " voice " + args + " 2>&1";
-  CommandRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 512> buffer{};
-  while (fgets(buffer.data(), static_cast<int>(buffer.size()), pipe)) run.out += buffer.data();
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
+CommandRun voice(const std::string& args) { return tw::testing::runTonalweaver("voice " + args); }
 
 TEST(VoiceCommand, PrintsNotesWithNames) {
   CommandRun r = voice("C --style closed");

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -73,6 +74,10 @@ int build(int argc, char** argv) {
   std::string datasets = "../shared/datasets";
   for (int i = 2; i < argc; ++i) {
     std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
     if ((arg == "--out" || arg == "--datasets") && i + 1 < argc) {
       (arg == "--out" ? out : datasets) = argv[++i];
     } else {
@@ -91,6 +96,8 @@ int build(int argc, char** argv) {
     std::cerr << "tonalweaver corpus build: the data sets gave an empty corpus\n";
     return 1;
   }
+  std::error_code folderError;
+  std::filesystem::create_directories(out, folderError);  // a new output folder is made
   if (!writeFile(out + "/pc.bin", tw::encodeProgressionCorpus(built.progressions)) ||
       !writeFile(out + "/cc.bin", tw::encodeContinuationCorpus(built.continuations))) {
     std::cerr << "tonalweaver corpus build: cannot write to '" << out << "'\n";
@@ -147,6 +154,9 @@ int evaluate(int argc, char** argv) {
     std::string_view arg = argv[i];
     if (arg == "--datasets" && i + 1 < argc) {
       datasets = argv[++i];
+    } else if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
     } else if (arg == "--cases" && i + 1 < argc) {
       try {
         limit = std::stol(argv[++i]);

@@ -37,6 +37,32 @@ void reject(DatasetReading& reading, const std::string& symbol, const std::strin
   ++reading.rejected[symbol + " (" + reason + ")"];
 }
 
+// One piece's chords as they are read: a chord that cannot be read, or a rest, leaves a gap
+// that the next chord read remembers.
+class PieceChords {
+ public:
+  explicit PieceChords(DatasetReading& reading) : reading_(reading) {}
+  void reject(const std::string& text, const std::string& reason) {
+    tw::reject(reading_, text, reason);
+    gap_ = true;
+  }
+  void rest() {
+    ++reading_.noChord;
+    gap_ = true;
+  }
+  void add(ParsedChord chord, KeyContext key, double duration, bool phraseStart) {
+    ++reading_.chordsRead;
+    chords_.push_back({std::move(chord), key, duration, phraseStart, gap_});
+    gap_ = false;
+  }
+  std::vector<AnnotatedChord>& chords() { return chords_; }
+
+ private:
+  DatasetReading& reading_;
+  std::vector<AnnotatedChord> chords_;
+  bool gap_ = false;
+};
+
 std::string stringAt(const Json& array, std::size_t i) {
   if (!array.is_array() || i >= array.size() || !array[i].is_string()) return {};
   return array[i].get<std::string>();
@@ -116,7 +142,7 @@ DatasetReading readWhenInRome(const std::string& folder) {
     if (record.contains("phrase_ends") && record["phrase_ends"].is_array())
       for (const auto& e : record["phrase_ends"])
         if (e.is_number_unsigned()) phraseEnds.push_back(e.get<std::size_t>());
-    bool gap = false;
+    PieceChords read(reading);
     bool nextStartsPhrase = true;
     for (std::size_t i = 0; i < chords.size(); ++i) {
       const auto& entry = chords[i];
@@ -126,20 +152,17 @@ DatasetReading readWhenInRome(const std::string& folder) {
       nextStartsPhrase = std::find(phraseEnds.begin(), phraseEnds.end(), i) != phraseEnds.end();
       auto key = romanTextKey(keyText);
       if (!key) {
-        reject(reading, keyText + ":" + numeral, "key");
-        gap = true;
+        read.reject(keyText + ":" + numeral, "key");
         continue;
       }
       auto converted = chordFromRomanText(numeral, *key);
       if (!converted.chord) {
-        reject(reading, numeral, converted.failure);
-        gap = true;
+        read.reject(numeral, converted.failure);
         continue;
       }
-      ++reading.chordsRead;
-      piece.chords.push_back({*converted.chord, *key, 1.0, startsPhrase, gap});
-      gap = false;
+      read.add(*converted.chord, *key, 1.0, startsPhrase);
     }
+    piece.chords = std::move(read.chords());
     if (!piece.chords.empty()) reading.pieces.push_back(std::move(piece));
   }
   return reading;
@@ -152,34 +175,28 @@ DatasetReading readRockCorpus(const std::string& folder) {
     AnnotatedPiece piece;
     piece.id = record.value("id", "");
     const auto& chords = record.contains("chords") ? record["chords"] : Json::array();
-    bool gap = false;
-    bool first = true;
+    PieceChords read(reading);
     for (const auto& entry : chords) {
       std::string tonicText = stringAt(entry, 3);
       std::string numeral = stringAt(entry, 4);
       double duration = numberAt(entry, 2, 1.0);
       if (numeral == "R" || tonicText.empty()) {
-        ++reading.noChord;
-        gap = true;
+        read.rest();
         continue;
       }
       auto tonic = parseNoteName(tonicText);
       if (!tonic) {
-        reject(reading, tonicText, "tonic");
-        gap = true;
+        read.reject(tonicText, "tonic");
         continue;
       }
       auto converted = chordFromRockNumeral(numeral, *tonic);
       if (!converted.chord) {
-        reject(reading, numeral, converted.failure);
-        gap = true;
+        read.reject(numeral, converted.failure);
         continue;
       }
-      ++reading.chordsRead;
-      piece.chords.push_back({*converted.chord, KeyContext{*tonic, false, false}, duration, first, gap});
-      gap = false;
-      first = false;
+      read.add(*converted.chord, KeyContext{*tonic, false, false}, duration, read.chords().empty());
     }
+    piece.chords = std::move(read.chords());
     judgeModes(piece);
     if (!piece.chords.empty()) reading.pieces.push_back(std::move(piece));
   }
@@ -197,7 +214,7 @@ DatasetReading readBillboard(const std::string& folder) {
       for (const auto& s : record["sections"])
         sectionStarts.push_back(static_cast<long>(numberAt(s, 0, -1)));
     const auto& chords = record.contains("chords") ? record["chords"] : Json::array();
-    bool gap = false;
+    PieceChords read(reading);
     long lastBar = -1;
     for (const auto& entry : chords) {
       long bar = static_cast<long>(numberAt(entry, 0, -1));
@@ -208,26 +225,22 @@ DatasetReading readBillboard(const std::string& folder) {
                           std::find(sectionStarts.begin(), sectionStarts.end(), bar) != sectionStarts.end();
       lastBar = bar;
       if (symbol == "N" || symbol.empty()) {
-        ++reading.noChord;
-        gap = true;
+        read.rest();
         continue;
       }
       auto tonic = parseNoteName(tonicText);
       if (!tonic) {
-        reject(reading, tonicText, "tonic");
-        gap = true;
+        read.reject(tonicText, "tonic");
         continue;
       }
       auto converted = chordFromHarte(symbol);
       if (!converted.chord) {
-        reject(reading, symbol, converted.failure);
-        gap = true;
+        read.reject(symbol, converted.failure);
         continue;
       }
-      ++reading.chordsRead;
-      piece.chords.push_back({*converted.chord, KeyContext{*tonic, false, false}, duration, sectionStart, gap});
-      gap = false;
+      read.add(*converted.chord, KeyContext{*tonic, false, false}, duration, sectionStart);
     }
+    piece.chords = std::move(read.chords());
     judgeModes(piece);
     if (!piece.chords.empty()) reading.pieces.push_back(std::move(piece));
   }
@@ -253,9 +266,8 @@ DatasetReading readJazzCorpus(const std::string& folder) {
     piece.id = "jazz:" + fs::relative(file, root, error).generic_string();
     std::ifstream in(file);
     std::string line;
-    std::vector<AnnotatedChord> chords;
+    PieceChords read(reading);
     long bar = 0;
-    bool gap = false;
     while (std::getline(in, line)) {
       if (line.find('=') != std::string::npos) continue;  // metadata
       std::istringstream words(line);
@@ -264,24 +276,16 @@ DatasetReading readJazzCorpus(const std::string& folder) {
       auto flushBar = [&] {
         for (const auto& symbol : barChords) {
           if (symbol == "NC") {
-            ++reading.noChord;
-            gap = true;
+            read.rest();
             continue;
           }
           auto parsed = parseChordSymbol(symbol);
           if (!parsed) {
-            reject(reading, symbol, "chord parser");
-            gap = true;
+            read.reject(symbol, "chord parser");
             continue;
           }
-          ++reading.chordsRead;
-          AnnotatedChord c;
-          c.chord = std::move(*parsed);
-          c.duration = 1.0 / static_cast<double>(barChords.size());
-          c.phraseStart = bar % 8 == 0 && &symbol == &barChords.front();
-          c.afterGap = gap;
-          gap = false;
-          chords.push_back(std::move(c));
+          read.add(std::move(*parsed), KeyContext{}, 1.0 / static_cast<double>(barChords.size()),
+                   bar % 8 == 0 && &symbol == &barChords.front());
         }
         barChords.clear();
         ++bar;
@@ -292,6 +296,7 @@ DatasetReading readJazzCorpus(const std::string& folder) {
       }
       if (!barChords.empty()) flushBar();
     }
+    auto& chords = read.chords();
     if (chords.empty()) continue;
     // A lead sheet's key signature often defaults to C: the key is judged from the chords.
     KeyContext key = judgeLeadSheetKey(chords);

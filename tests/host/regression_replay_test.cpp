@@ -13,6 +13,7 @@
 
 #include "../../fuzz/entry_drivers.hpp"
 #include "../../fuzz/host_message_driver.hpp"
+#include "../../fuzz/web_request_driver.hpp"
 
 namespace tw::fuzzing {
 namespace {
@@ -32,6 +33,7 @@ const ReplayTarget kTargets[] = {
     {"host_message", runHostMessageInput},
     {"continuation_corpus", runContinuationCorpusInput},
     {"progression_corpus", runProgressionCorpusInput},
+    {"web_request", runWebRequestInput},
 };
 
 const fs::path kSourceDir = TONALWEAVER_SOURCE_DIR;

@@ -1,0 +1,37 @@
+// Single-key shortcuts, active while the focus is not in a text field (listed on the page).
+
+function typingInto(target) {
+  if (!target || !target.tagName) return false;
+  if (target.isContentEditable || target.tagName === 'TEXTAREA' || target.tagName === 'SELECT') return true;
+  if (target.tagName !== 'INPUT') return false;
+  return !['checkbox', 'radio', 'button', 'submit', 'range'].includes(target.type);
+}
+
+export function installShortcuts(actions) {
+  const byKey = {
+    '/': actions.focusField,
+    v: actions.voice,
+    p: actions.togglePlay,
+    g: actions.generate,
+    k: actions.detectKey,
+    d: actions.downloadMidi,
+    a: actions.toggleAnchor,
+    n: actions.focusSuggestions,
+    e: actions.focusEditor,
+    '[': actions.transposeDown,
+    ']': actions.transposeUp,
+  };
+  document.addEventListener('keydown', (event) => {
+    if (event.key === 'Escape') {
+      actions.stop();
+      if (typingInto(event.target)) actions.leaveField();
+      return;
+    }
+    if (event.ctrlKey || event.metaKey || event.altKey || event.defaultPrevented) return;
+    if (typingInto(event.target)) return;
+    const action = byKey[event.key];
+    if (!action) return;
+    event.preventDefault();
+    action();
+  });
+}

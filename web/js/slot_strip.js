@@ -1,0 +1,77 @@
+// The chords of the progression as a list of options, one tab stop for the whole list (arrow
+// keys move between chords), each showing its symbol, numeral and notes.
+import { noteName } from './note_names.js';
+
+export class SlotStrip {
+  constructor({ container, state, onSelect, onAudition, onRemove }) {
+    Object.assign(this, { container, state, onSelect, onAudition, onRemove });
+    this.playing = -1;
+    container.addEventListener('keydown', (e) => this.onKey(e));
+  }
+
+  render() {
+    const { state } = this;
+    const focusedInside = this.container.contains(document.activeElement);
+    if (state.slots.length === 0) {
+      const empty = document.createElement('p');
+      empty.className = 'hint';
+      empty.textContent = 'No chords yet: type some above, generate a progression or take a suggestion.';
+      this.container.replaceChildren(empty);
+      this.container.removeAttribute('aria-activedescendant');
+      return;
+    }
+    const options = state.slots.map((slot, i) => {
+      const option = document.createElement('div');
+      option.className = `slot${slot.anchor ? ' anchor' : ''}${i === this.playing ? ' playing' : ''}`;
+      option.id = `slot-${i}`;
+      option.setAttribute('role', 'option');
+      option.setAttribute('aria-selected', i === state.cursor ? 'true' : 'false');
+      option.tabIndex = i === state.cursor ? 0 : -1;
+      option.dataset.index = String(i);
+      const symbol = document.createElement('span');
+      symbol.className = 'slot-symbol';
+      symbol.textContent = slot.display || slot.chord;
+      const roman = document.createElement('span');
+      roman.className = 'slot-roman';
+      roman.textContent = slot.roman || ' ';
+      const notes = document.createElement('span');
+      notes.className = 'slot-notes';
+      notes.textContent = slot.notes.length ? slot.notes.map(noteName).join(' ') : '—';
+      option.append(symbol, roman, notes);
+      if (slot.anchor) {
+        const pin = document.createElement('span');
+        pin.className = 'slot-anchor';
+        pin.textContent = 'anchor';
+        option.append(pin);
+      }
+      option.setAttribute('aria-label', `${i + 1}: ${slot.display || slot.chord}${slot.roman ? `, ${slot.roman}` : ''}${slot.anchor ? ', anchor' : ''}${slot.notes.length ? `, notes ${slot.notes.map(noteName).join(' ')}` : ''}`);
+      option.addEventListener('click', () => { this.onSelect(i); this.onAudition(i); });
+      return option;
+    });
+    this.container.replaceChildren(...options);
+    if (focusedInside) this.focusSelected();
+  }
+
+  focusSelected() {
+    const el = this.container.querySelector('[aria-selected="true"]');
+    if (el) el.focus();
+  }
+
+  onKey(e) {
+    const { state } = this;
+    if (state.slots.length === 0) return;
+    const moves = { ArrowLeft: -1, ArrowUp: -1, ArrowRight: 1, ArrowDown: 1 };
+    let target = null;
+    if (e.key in moves) target = state.cursor + moves[e.key];
+    else if (e.key === 'Home') target = 0;
+    else if (e.key === 'End') target = state.slots.length - 1;
+    if (target !== null) {
+      e.preventDefault();
+      this.onSelect(Math.max(0, Math.min(target, state.slots.length - 1)));
+      this.focusSelected();
+      return;
+    }
+    if (e.key === 'Enter' || e.key === ' ') { e.preventDefault(); this.onAudition(state.cursor); return; }
+    if (e.key === 'Delete' || e.key === 'Backspace') { e.preventDefault(); this.onRemove(); }
+  }
+}

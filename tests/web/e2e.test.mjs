@@ -22,7 +22,7 @@ const pageErrors = [];
 
 function startServer() {
   return new Promise((resolve, reject) => {
-    const child = spawn(binary, ['serve', '--port', '0', '--host', '127.0.0.1'], { stdio: ['ignore', 'pipe', 'pipe'] });
+    const child = spawn(binary, ['serve', '--port', '0', '--host', '127.0.0.1', '--clipboard', 'memory'], { stdio: ['ignore', 'pipe', 'pipe'] });
     let seen = '';
     let errors = '';
     const timer = setTimeout(() => reject(new Error(`no URL line from ${binary} serve within 30 s; stderr: ${errors}`)), 30000);
@@ -275,6 +275,18 @@ test('the key is detected and the progression transposed', async () => {
   const expected = engine('transpose_progression', { chords: ['Am', 'Dm', 'E7', 'Am'], key: { root: 'A', mode: 'minor', minorScaleType: 'natural' }, semitones: 1 });
   assert.equal(await page.inputValue('#progression-text'), expected.chords.map((c) => c.symbol).join(' '));
   assert.equal(await page.inputValue('#key-root'), expected.key.root);
+});
+
+test('copy and paste go through the engine clipboard', async () => {
+  await enterProgression('Am F C G');
+  await page.click('#copy');
+  await settle();
+  assert.match(await page.locator('#messages').innerText(), /Copied “Am F C G”/);
+  await enterProgression('Dm7 G7');
+  await page.click('#paste');
+  await settle();
+  assert.equal(await page.inputValue('#progression-text'), 'Am F C G');
+  assert.equal(await page.locator('#slots [role="option"]').count(), 4);
 });
 
 test('long replies arrive whole: the quality list', async () => {

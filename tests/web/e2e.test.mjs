@@ -325,6 +325,12 @@ test('the page can be used with the keyboard alone', async () => {
   const [download] = await Promise.all([page.waitForEvent('download'), page.keyboard.press('d')]);
   assert.equal(download.suggestedFilename(), 'progression.mid');
 
+  await page.focus('#loop');
+  await page.keyboard.press('Enter');
+  assert.equal(await page.isChecked('#loop'), true, 'Enter ticks a check box');
+  await page.keyboard.press('Space');
+  assert.equal(await page.isChecked('#loop'), false, 'Space clears it again');
+
   // Tab reaches every main control, each showing where the focus is, and comes back round.
   await page.locator('body').focus();
   const visited = [];

@@ -28,6 +28,13 @@ export function installShortcuts(actions) {
       return;
     }
     if (event.ctrlKey || event.metaKey || event.altKey || event.defaultPrevented) return;
+    // Enter works on check boxes and radio buttons as Space does.
+    const t = event.target;
+    if (event.key === 'Enter' && t && t.tagName === 'INPUT' && (t.type === 'checkbox' || t.type === 'radio')) {
+      event.preventDefault();
+      if (t.type === 'checkbox' || !t.checked) t.click();
+      return;
+    }
     if (typingInto(event.target)) return;
     const action = byKey[event.key];
     if (!action) return;

@@ -474,6 +474,8 @@ function bind() {
     $('temperature-out').textContent = $('temperature').value;
     $('temperature').setAttribute('aria-valuetext', $('temperature').value);
   });
+  let resizeTimer = null;
+  window.addEventListener('resize', () => { clearTimeout(resizeTimer); resizeTimer = setTimeout(render, 150); });
   installShortcuts({
     focusField: () => $('progression-text').focus(),
     voice, togglePlay, generate, detectKey, downloadMidi, toggleAnchor,

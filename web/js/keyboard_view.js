@@ -52,7 +52,9 @@ export class KeyboardView {
   renderRoll(state, low, high) {
     const rows = high - low + 1;
     const columns = Math.max(state.slots.length, 1);
-    const width = KEY_STRIP + columns * COLUMN_WIDTH;
+    // Columns share the width the view has, and never get narrower than a readable symbol.
+    const columnWidth = Math.max(COLUMN_WIDTH, Math.min(160, Math.floor((this.roll.clientWidth - KEY_STRIP - 2) / columns)));
+    const width = KEY_STRIP + columns * columnWidth;
     const height = rows * ROW_HEIGHT + 18;
     const root = svg('svg', { viewBox: `0 0 ${width} ${height}`, width, height, role: 'img' });
     const described = state.slots.map((s) => `${s.display || s.chord}: ${s.notes.length ? s.notes.map(noteName).join(' ') : 'not voiced'}`);
@@ -60,7 +62,7 @@ export class KeyboardView {
     const y = (midi) => (high - midi) * ROW_HEIGHT + 18;
     for (let m = low; m <= high; m += 1) {
       root.append(svg('rect', { x: 0, y: y(m), width: KEY_STRIP - 2, height: ROW_HEIGHT, class: isBlackKey(m) ? 'strip-black' : 'strip-white' }));
-      root.append(svg('rect', { x: KEY_STRIP, y: y(m), width: columns * COLUMN_WIDTH, height: ROW_HEIGHT, class: isBlackKey(m) ? 'lane-black' : 'lane-white' }));
+      root.append(svg('rect', { x: KEY_STRIP, y: y(m), width: columns * columnWidth, height: ROW_HEIGHT, class: isBlackKey(m) ? 'lane-black' : 'lane-white' }));
       if (m % 12 === 0) {
         const label = svg('text', { x: 2, y: y(m) + ROW_HEIGHT - 1, class: 'strip-label' });
         label.textContent = noteName(m);
@@ -68,14 +70,14 @@ export class KeyboardView {
       }
     }
     state.slots.forEach((slot, i) => {
-      const x = KEY_STRIP + i * COLUMN_WIDTH;
+      const x = KEY_STRIP + i * columnWidth;
       const column = svg('g', { class: `column${i === state.cursor ? ' selected' : ''}${i === this.playing ? ' playing' : ''}`, 'data-slot': i });
-      column.append(svg('rect', { x, y: 0, width: COLUMN_WIDTH, height, class: 'column-back' }));
+      column.append(svg('rect', { x, y: 0, width: columnWidth, height, class: 'column-back' }));
       const title = svg('text', { x: x + 4, y: 13, class: 'column-title' });
       title.textContent = slot.display || slot.chord;
       column.append(title);
       for (const n of slot.notes) {
-        const note = svg('rect', { x: x + 4, y: y(n) + 0.5, width: COLUMN_WIDTH - 8, height: ROW_HEIGHT - 1, rx: 2, class: 'note', 'data-midi': n, 'data-slot': i });
+        const note = svg('rect', { x: x + 4, y: y(n) + 0.5, width: columnWidth - 8, height: ROW_HEIGHT - 1, rx: 2, class: 'note', 'data-midi': n, 'data-slot': i });
         const tip = svg('title');
         tip.textContent = noteName(n);
         note.append(tip);

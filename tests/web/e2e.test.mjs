@@ -131,6 +131,15 @@ test('the keyboard view shows the notes of the selected chord', async () => {
   const inColumn = await page.$$eval('#piano-roll rect.note[data-slot="1"]', (rects) => rects.map((r) => Number(r.dataset.midi)));
   assert.deepEqual(inColumn, fNotes);
   assert.match(await page.locator('#voicing-notes').innerText(), /^F.*: F4 A4 C5/);
+
+  // A style that suits the chord can be heard on its own and shows on the keyboard.
+  const styleButton = page.locator('#style-hint button.style-preview').last();
+  const style = await styleButton.getAttribute('data-style');
+  await styleButton.click();
+  await settle();
+  const preview = engine('generate_voicing', { chord: 'F', style, octave: 4, inversion: 0, drop_bass: false }).notes;
+  assert.deepEqual(await page.$$eval('#keyboard .key.down', (keys) => keys.map((k) => Number(k.dataset.midi))), preview);
+  assert.deepEqual(await rollNotes().then((n) => n[1]), fNotes, 'the progression keeps its own voicing');
 });
 
 test('a suggestion taken at the cursor is inserted after it', async () => {

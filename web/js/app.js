@@ -67,6 +67,7 @@ function syncField() {
 }
 
 function render() {
+  keyboardView.preview = null;
   strip.render();
   keyboardView.render(state);
   const slot = state.selected;
@@ -168,8 +169,31 @@ async function showChordFacts() {
     ? `${slot.chord}: root ${parsed.root}, quality ${parsed.quality}, ${parsed.category}${parsed.bass ? `, bass ${parsed.bass}` : ''}.`
     : `${slot.chord} is not a chord the engine reads.`;
   const styles = relevant && Array.isArray(relevant.styles) ? relevant.styles : [];
-  const names = styles.map((id) => styleNames.get(id) || id);
-  hint.textContent = names.length ? `Styles that suit ${slot.chord}: ${names.join(', ')}.` : '';
+  if (styles.length === 0) { hint.textContent = ''; return; }
+  const intro = document.createElement('span');
+  intro.textContent = `Hear ${slot.chord} in a style that suits it: `;
+  const buttons = styles.map((id) => {
+    const b = document.createElement('button');
+    b.type = 'button';
+    b.className = 'chip style-preview';
+    b.dataset.style = id;
+    b.textContent = styleNames.get(id) || id;
+    b.setAttribute('aria-label', `Hear ${slot.chord} voiced ${styleNames.get(id) || id}`);
+    b.addEventListener('click', () => previewStyle(slot, id));
+    return b;
+  });
+  hint.replaceChildren(intro, ...buttons);
+}
+
+// One chord in another style, heard and shown on the keyboard, without changing the progression.
+async function previewStyle(slot, style) {
+  const reply = await ask(bridge, status, 'generate_voicing', {
+    chord: slot.chord, style, octave: state.options.octave, inversion: slot.inversion, drop_bass: state.options.dropBass,
+  });
+  if (!reply || !Array.isArray(reply.notes)) return;
+  keyboardView.preview = { notes: reply.notes, label: `${slot.chord} in ${styleNames.get(style) || style}` };
+  keyboardView.render(state);
+  player.audition(reply.notes);
 }
 
 function audition(i) {

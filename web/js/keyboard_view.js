@@ -21,6 +21,7 @@ export class KeyboardView {
     this.onSelect = onSelect;
     this.range = { min: 36, max: 84 };
     this.playing = -1;
+    this.preview = null; // {notes, label}: a voicing heard on its own, shown until the next redraw
   }
 
   setRange(min, max) { this.range = { min, max }; }
@@ -40,7 +41,9 @@ export class KeyboardView {
     this.renderRoll(state, low, high);
     this.renderKeyboard(state, low, high);
     const slot = state.selected;
-    if (slot && slot.notes.length) {
+    if (this.preview) {
+      this.notesText.textContent = `${this.preview.label}: ${this.preview.notes.map(noteName).join(' ')} (MIDI ${this.preview.notes.join(' ')})`;
+    } else if (slot && slot.notes.length) {
       this.notesText.textContent = `${slot.display || slot.chord}: ${slot.notes.map(noteName).join(' ')} (MIDI ${slot.notes.join(' ')})`;
     } else if (slot) {
       this.notesText.textContent = `${slot.chord}: not voiced yet`;
@@ -90,7 +93,8 @@ export class KeyboardView {
   }
 
   renderKeyboard(state, low, high) {
-    const sounding = new Set(state.selected ? state.selected.notes : []);
+    const shown = this.preview ? this.preview.notes : (state.selected ? state.selected.notes : []);
+    const sounding = new Set(shown);
     const keys = document.createElement('div');
     keys.className = 'keys';
     for (let m = low; m <= high; m += 1) {
@@ -106,10 +110,9 @@ export class KeyboardView {
       keys.append(key);
     }
     const slot = state.selected;
+    const name = this.preview ? this.preview.label : (slot ? slot.display || slot.chord : '');
     this.keyboard.setAttribute('role', 'img');
-    this.keyboard.setAttribute('aria-label', slot && slot.notes.length
-      ? `Keyboard: ${slot.display || slot.chord} sounds ${slot.notes.map(noteName).join(' ')}`
-      : 'Keyboard: nothing selected');
+    this.keyboard.setAttribute('aria-label', shown.length ? `Keyboard: ${name} sounds ${shown.map(noteName).join(' ')}` : 'Keyboard: nothing selected');
     this.keyboard.replaceChildren(keys);
   }
 }

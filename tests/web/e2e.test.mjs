@@ -14,6 +14,9 @@ const repository = path.resolve(here, '..', '..');
 const binary = path.resolve(process.env.TONALWEAVER_BINARY || path.join(repository, 'build', 'tonalweaver'));
 const screenshotPath = path.resolve(process.env.TONALWEAVER_SCREENSHOT || path.join(repository, 'docs', 'screenshot.png'));
 
+// Generous: the machines that run these are small and often busy.
+const TEST_TIMEOUT_MS = 120000;
+
 let server;
 let baseUrl;
 let browser;
@@ -84,11 +87,15 @@ before(async () => {
   ({ child: server, url: baseUrl } = await startServer());
   page = await browser.context.newPage();
   page.on('pageerror', (problem) => pageErrors.push(problem.message));
-});
+}, { timeout: 180000 });
 
 after(async () => {
   if (browser) await browser.close();
-  if (server) server.kill('SIGTERM');
+  if (server && server.exitCode === null) {
+    const ended = new Promise((resolve) => server.once('exit', resolve));
+    server.kill('SIGTERM');
+    await Promise.race([ended, new Promise((resolve) => setTimeout(resolve, 5000))]);
+  }
 });
 
 beforeEach(async () => { await openPage(); });
@@ -98,7 +105,7 @@ afterEach(() => {
   assert.deepEqual(seen, [], 'the page raised no script error');
 });
 
-test('a typed progression is voiced with voice leading, as the engine voices it', async () => {
+test('a typed progression is voiced with voice leading, as the engine voices it', { timeout: TEST_TIMEOUT_MS }, async () => {
   await setVoiceLeading(true);
   await enterProgression('Dm7 | G7 | Cmaj7 %');
   assert.equal(await page.locator('#slots [role="option"]').count(), 4);
@@ -112,7 +119,7 @@ test('a typed progression is voiced with voice leading, as the engine voices it'
   assert.deepEqual(romans, expected.display_romans);
 });
 
-test('without voice leading every chord is voiced on its own', async () => {
+test('without voice leading every chord is voiced on its own', { timeout: TEST_TIMEOUT_MS }, async () => {
   await setVoiceLeading(false);
   await enterProgression('Dm7 G7 Cmaj7');
   assert.match(await page.locator('#messages').innerText(), /Voiced 3 chords\./);
@@ -120,7 +127,7 @@ test('without voice leading every chord is voiced on its own', async () => {
   assert.deepEqual(await rollNotes(), expected);
 });
 
-test('the keyboard view shows the notes of the selected chord', async () => {
+test('the keyboard view shows the notes of the selected chord', { timeout: TEST_TIMEOUT_MS }, async () => {
   await setVoiceLeading(false);
   await enterProgression('Am F C G');
   await page.click('#slots [role="option"]:nth-child(2)');
@@ -142,7 +149,7 @@ test('the keyboard view shows the notes of the selected chord', async () => {
   assert.deepEqual(await rollNotes().then((n) => n[1]), fNotes, 'the progression keeps its own voicing');
 });
 
-test('a suggestion taken at the cursor is inserted after it', async () => {
+test('a suggestion taken at the cursor is inserted after it', { timeout: TEST_TIMEOUT_MS }, async () => {
   await enterProgression('Dm7 G7');
   await page.click('#slots [role="option"]:nth-child(2)');
   await settle();
@@ -158,7 +165,7 @@ test('a suggestion taken at the cursor is inserted after it', async () => {
   assert.ok(third.length > 0, 'the taken chord is voiced');
 });
 
-test('a suggestion can replace the chord at the cursor', async () => {
+test('a suggestion can replace the chord at the cursor', { timeout: TEST_TIMEOUT_MS }, async () => {
   await enterProgression('C F G');
   await page.click('#slots [role="option"]:nth-child(2)');
   await page.check('input[name="suggest-mode"][value="replace"]');
@@ -170,7 +177,7 @@ test('a suggestion can replace the chord at the cursor', async () => {
   assert.equal(await page.inputValue('#progression-text'), `C ${symbol} G`);
 });
 
-test('a generated progression fills the editor and is voiced', async () => {
+test('a generated progression fills the editor and is voiced', { timeout: TEST_TIMEOUT_MS }, async () => {
   await page.selectOption('#genre', 'Rock');
   await page.selectOption('#length', '4');
   await page.click('#generate');
@@ -185,7 +192,7 @@ test('a generated progression fills the editor and is voiced', async () => {
   for (const r of romans) assert.notEqual(r, '');
 });
 
-test('a modifier from the chord editor changes the chord', async () => {
+test('a modifier from the chord editor changes the chord', { timeout: TEST_TIMEOUT_MS }, async () => {
   await setVoiceLeading(false);
   await enterProgression('C7');
   const active = await page.$$eval('#modifiers button[aria-pressed="true"]', (bs) => bs.map((b) => b.dataset.id));
@@ -241,7 +248,7 @@ function readMidi(bytes) {
   return { header, tracks };
 }
 
-test('the MIDI file download holds the voiced notes', async () => {
+test('the MIDI file download holds the voiced notes', { timeout: TEST_TIMEOUT_MS }, async () => {
   await setVoiceLeading(true);
   await enterProgression('Dm7 G7 Cmaj7');
   await page.selectOption('#rhythm', 'none');
@@ -260,7 +267,7 @@ test('the MIDI file download holds the voiced notes', async () => {
   assert.equal(ons.length, voiced.flat().length);
 });
 
-test('a chord that does not parse is reported and nothing is lost', async () => {
+test('a chord that does not parse is reported and nothing is lost', { timeout: TEST_TIMEOUT_MS }, async () => {
   await enterProgression('Am F C');
   await enterProgression('Dm7 Xq7 G7');
   await page.waitForFunction(() => document.getElementById('errors').textContent.includes('Xq7'));
@@ -273,7 +280,7 @@ test('a chord that does not parse is reported and nothing is lost', async () => 
   assert.equal(await page.locator('#slots [role="option"]').count(), 2);
 });
 
-test('the key is detected and the progression transposed', async () => {
+test('the key is detected and the progression transposed', { timeout: TEST_TIMEOUT_MS }, async () => {
   await enterProgression('Am Dm E7 Am');
   await page.click('#detect-key');
   await settle();
@@ -286,7 +293,7 @@ test('the key is detected and the progression transposed', async () => {
   assert.equal(await page.inputValue('#key-root'), expected.key.root);
 });
 
-test('copy and paste go through the engine clipboard', async () => {
+test('copy and paste go through the engine clipboard', { timeout: TEST_TIMEOUT_MS }, async () => {
   await enterProgression('Am F C G');
   await page.click('#copy');
   await settle();
@@ -298,13 +305,13 @@ test('copy and paste go through the engine clipboard', async () => {
   assert.equal(await page.locator('#slots [role="option"]').count(), 4);
 });
 
-test('long replies arrive whole: the quality list', async () => {
+test('long replies arrive whole: the quality list', { timeout: TEST_TIMEOUT_MS }, async () => {
   await page.click('#qualities-box summary');
   await settle();
   assert.match(await page.locator('#qualities').innerText(), /of 381 qualities shown/);
 });
 
-test('the page can be used with the keyboard alone', async () => {
+test('the page can be used with the keyboard alone', { timeout: TEST_TIMEOUT_MS }, async () => {
   await setVoiceLeading(false);
   await page.locator('body').focus();
   await page.keyboard.press('/');
@@ -363,7 +370,7 @@ test('the page can be used with the keyboard alone', async () => {
   assert.deepEqual(unseen, [], 'every focused control shows a focus ring');
 });
 
-test('screenshot of the page', async () => {
+test('screenshot of the page', { timeout: TEST_TIMEOUT_MS }, async () => {
   await setVoiceLeading(true);
   await enterProgression('Dm9 G13 Cmaj9 A7b9 | Dm9 G7 Cmaj7');
   await page.click('#slots [role="option"]:nth-child(3)');

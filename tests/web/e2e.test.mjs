@@ -267,6 +267,21 @@ test('the MIDI file download holds the voiced notes', { timeout: TEST_TIMEOUT_MS
   assert.equal(ons.length, voiced.flat().length);
 });
 
+test('playback starts, marks the sounding chord and stops', { timeout: TEST_TIMEOUT_MS }, async () => {
+  await enterProgression('C G');
+  await page.fill('#tempo', '240');
+  await page.selectOption('#rhythm', 'quarter');
+  await page.click('#play');
+  assert.equal(await page.getAttribute('#play', 'aria-pressed'), 'true');
+  await page.waitForSelector('#slots .slot.playing', { timeout: 10000 });
+  await page.click('#play');
+  assert.equal(await page.getAttribute('#play', 'aria-pressed'), 'false');
+  assert.equal(await page.locator('#slots .slot.playing').count(), 0);
+  await page.click('#play');
+  await page.waitForFunction(() => document.getElementById('play').getAttribute('aria-pressed') === 'false', null, { timeout: 15000 });
+  assert.equal(await page.textContent('#play'), 'Play', 'a pass without loop ends by itself');
+});
+
 test('a chord that does not parse is reported and nothing is lost', { timeout: TEST_TIMEOUT_MS }, async () => {
   await enterProgression('Am F C');
   await enterProgression('Dm7 Xq7 G7');

@@ -320,6 +320,18 @@ test('copy and paste go through the engine clipboard', { timeout: TEST_TIMEOUT_M
   assert.equal(await page.locator('#slots [role="option"]').count(), 4);
 });
 
+test('a diatonic chord of the key is inserted after the selected chord', { timeout: TEST_TIMEOUT_MS }, async () => {
+  await enterProgression('Dm7 Cmaj7');
+  await page.click('#palette-box summary');
+  await settle();
+  const symbols = await page.$$eval('#palette button', (bs) => bs.map((b) => b.dataset.symbol));
+  const expected = engine('get_diatonic_chords', { root: 'C', mode: 'major', minorScaleType: 'natural', diatonicExtension: 7 });
+  assert.deepEqual(symbols, expected.chords.map((c) => c.symbol));
+  await page.click('#palette button[data-symbol="G7"]');
+  await settle();
+  assert.equal(await page.inputValue('#progression-text'), 'Dm7 G7 Cmaj7');
+});
+
 test('long replies arrive whole: the quality list', { timeout: TEST_TIMEOUT_MS }, async () => {
   await page.click('#qualities-box summary');
   await settle();

@@ -10,6 +10,8 @@ import { SuggestionsPanel } from './suggestions_panel.js';
 import { ChordEditor } from './chord_editor.js';
 import { WHOLE_NOTE } from './rhythm.js';
 import { installShortcuts } from './shortcuts.js';
+import { loadCatalogues } from './catalogues.js';
+import { DiatonicPalette, QualityList } from './chord_lists.js';
 
 const $ = (id) => document.getElementById(id);
 const KEY_ROOTS = ['C', 'Db', 'D', 'Eb', 'E', 'F', 'F#', 'Gb', 'G', 'Ab', 'A', 'Bb', 'B', 'C#'];
@@ -19,7 +21,7 @@ const status = new Status({ messages: $('messages'), errors: $('errors'), busy: 
 const state = new ProgressionState();
 const player = new Player();
 let rhythms = new Map();
-let qualities = null;
+let styleNames = new Map();
 
 bridge.addEventListener('busy', (e) => status.setBusy(e.detail));
 bridge.addEventListener('problem', (e) => status.error(e.detail.message));
@@ -46,8 +48,27 @@ const suggestions = new SuggestionsPanel({
 });
 const editor = new ChordEditor({
   bridge, status, state, container: $('modifiers'), bassInput: $('bass-note'), bassButton: $('bass-apply'),
-  onChange: async (chord) => { state.replaceAtCursor(chord); syncField(); await voice(); status.info(`The chord is now ${chord}.`); },
+  onChange: (chord) => replaceChord(chord),
 });
+
+const palette = new DiatonicPalette({ bridge, status, state, onInsert: (chord) => insertChord(chord) });
+const qualityList = new QualityList({ bridge, status, state, onReplace: (chord) => replaceChord(chord) });
+
+async function insertChord(chord) {
+  state.insertAfterCursor(chord);
+  syncField();
+  await voice();
+  status.info(`Inserted ${chord}.`);
+}
+
+async function replaceChord(chord) {
+  state.replaceAtCursor(chord);
+  syncField();
+  await voice();
+  status.info(`The chord is now ${chord}.`);
+}
+
+function refreshPalette() { return palette.refresh(); }
 
 // ---- key and options -----------------------------------------------------------------------
 function keyPayload() { return { root: state.key.root, mode: state.key.mode, minorScaleType: state.key.minorScaleType }; }
@@ -95,7 +116,6 @@ async function readAndVoice() {
     return;
   }
   field.removeAttribute('aria-invalid');
-  status.clearError();
   const records = envelope.payload.chords || [];
   state.setChords(records.map((r) => r.original || r.symbol));
   records.forEach((r, i) => { state.slots[i].roman = r.roman || ''; });
@@ -132,6 +152,7 @@ async function voice() {
     slot.maxInversion = Number((reply.max_manual_inversions || [])[i]) || 0;
   });
   state.voiced = true;
+  status.clearError();
   render();
   status.info(`Voiced ${state.slots.length} chord${state.slots.length === 1 ? '' : 's'}${state.options.autoVoiceLead ? ' with voice leading' : ''}.`);
   await refreshSelection();
@@ -286,65 +307,6 @@ async function pasteProgression() {
   await readAndVoice();
 }
 
-// ---- palette and qualities -------------------------------------------------------------------
-async function refreshPalette() {
-  if (!$('palette-box').open) return;
-  const reply = await ask(bridge, status, 'get_diatonic_chords', { ...keyPayload(), diatonicExtension: Number($('palette-size').value), spellingPreference: state.spelling });
-  if (!reply) return;
-  const buttons = (reply.chords || []).map((c) => {
-    const b = document.createElement('button');
-    b.type = 'button';
-    b.className = 'chip';
-    b.dataset.symbol = c.symbol;
-    b.innerHTML = '';
-    const sym = document.createElement('strong');
-    sym.textContent = c.symbol;
-    const rom = document.createElement('span');
-    rom.textContent = ` ${c.roman}`;
-    b.append(sym, rom);
-    b.setAttribute('aria-label', `Insert ${c.symbol}, ${c.roman}`);
-    b.addEventListener('click', async () => { state.insertAfterCursor(c.symbol); syncField(); await voice(); status.info(`Inserted ${c.symbol}.`); });
-    return b;
-  });
-  $('palette').replaceChildren(...buttons);
-}
-
-async function showQualities() {
-  if (!$('qualities-box').open) return;
-  if (!qualities) {
-    const reply = await ask(bridge, status, 'get_supported_qualities', {});
-    if (!reply) return;
-    qualities = Array.isArray(reply.qualities) ? reply.qualities : [];
-  }
-  const filter = $('qualities-filter').value.trim();
-  const shown = qualities.filter((q) => q.symbol.includes(filter)).slice(0, 80);
-  const buttons = shown.map((q) => {
-    const b = document.createElement('button');
-    b.type = 'button';
-    b.className = 'chip';
-    b.textContent = q.symbol;
-    b.title = `intervals ${q.intervals.join(' ')}`;
-    b.addEventListener('click', () => giveQuality(q.symbol));
-    return b;
-  });
-  const count = document.createElement('p');
-  count.className = 'hint';
-  count.textContent = `${shown.length} of ${qualities.length} qualities shown.`;
-  $('qualities').replaceChildren(count, ...buttons);
-}
-
-async function giveQuality(symbol) {
-  const slot = state.selected;
-  if (!slot) { status.info('Select a chord first.'); return; }
-  const parsed = await ask(bridge, status, 'parse_chord', { chord: slot.chord });
-  if (!parsed) return;
-  const chord = `${parsed.root}${symbol}${parsed.bass ? `/${parsed.bass}` : ''}`;
-  state.replaceAtCursor(chord);
-  syncField();
-  await voice();
-  status.info(`The chord is now ${chord}.`);
-}
-
 // ---- generation ------------------------------------------------------------------------------
 async function generate() {
   const autoKey = $('auto-key').checked;
@@ -398,47 +360,6 @@ async function enableMidi() {
   status.info(outputs.length ? `${outputs.length} MIDI output${outputs.length === 1 ? '' : 's'} found.` : 'No MIDI outputs are connected.');
 }
 
-// ---- start-up --------------------------------------------------------------------------------
-const styleNames = new Map();
-
-async function loadCatalogues() {
-  await ask(bridge, status, 'ready', {}, { quiet: true });
-  const version = await ask(bridge, status, 'get_version', {}, { quiet: true });
-  if (version && version.version) $('version').textContent = `engine ${version.version}`;
-  const styles = await ask(bridge, status, 'get_voicing_styles', {});
-  const styleSelect = $('voicing-style');
-  for (const s of (styles && styles.styles) || [{ id: 'closed', name: 'Closed' }]) {
-    styleNames.set(s.id, s.name);
-    const option = new Option(s.name, s.id);
-    if (s.description) option.title = s.description;
-    styleSelect.append(option);
-  }
-  styleSelect.value = state.options.style;
-  const presets = await ask(bridge, status, 'get_range_presets', {});
-  const rangeSelect = $('view-range');
-  const presetMap = (presets && presets.presets) || {};
-  for (const [id, p] of Object.entries(presetMap)) {
-    const option = new Option(`${p.name}`, id);
-    option.dataset.min = p.min; option.dataset.max = p.max;
-    rangeSelect.append(option);
-  }
-  if (presetMap.auto) rangeSelect.value = 'auto';
-  const chosen = rangeSelect.selectedOptions[0];
-  if (chosen) keyboardView.setRange(Number(chosen.dataset.min), Number(chosen.dataset.max));
-  const patterns = await ask(bridge, status, 'get_rhythm_patterns', {});
-  const entries = Object.entries((patterns && patterns.patterns) || {}).sort((a, b) => a[1].order - b[1].order);
-  const groups = new Map();
-  for (const [id, p] of entries) {
-    rhythms.set(id, p);
-    if (!groups.has(p.category)) { const g = document.createElement('optgroup'); g.label = p.category; groups.set(p.category, g); }
-    const option = new Option(p.name, id);
-    option.title = p.description;
-    groups.get(p.category).append(option);
-  }
-  $('rhythm').append(...groups.values());
-  if (rhythms.size === 0) $('rhythm').append(new Option('Whole Note', 'none'));
-}
-
 function bind() {
   const rootSelect = $('key-root');
   for (const r of KEY_ROOTS) rootSelect.append(new Option(r, r));
@@ -467,8 +388,8 @@ function bind() {
   $('slot-remove').addEventListener('click', removeSelected);
   $('palette-box').addEventListener('toggle', refreshPalette);
   $('palette-size').addEventListener('change', refreshPalette);
-  $('qualities-box').addEventListener('toggle', showQualities);
-  $('qualities-filter').addEventListener('input', showQualities);
+  $('qualities-box').addEventListener('toggle', () => qualityList.show());
+  $('qualities-filter').addEventListener('input', () => qualityList.show());
   const optionChanged = async () => {
     state.options = {
       style: $('voicing-style').value || 'closed',
@@ -524,7 +445,10 @@ async function toggleAnchor() {
 async function start() {
   bind();
   render();
-  await loadCatalogues();
+  await ask(bridge, status, 'ready', {}, { quiet: true });
+  const catalogues = await loadCatalogues({ bridge, status, style: state.options.style });
+  ({ styleNames, rhythms } = catalogues);
+  if (catalogues.range) keyboardView.setRange(catalogues.range.min, catalogues.range.max);
   await readAndVoice();
   document.body.dataset.ready = 'true';
 }

@@ -15,7 +15,7 @@ const binary = path.resolve(process.env.TONALWEAVER_BINARY || path.join(reposito
 const screenshotPath = path.resolve(process.env.TONALWEAVER_SCREENSHOT || path.join(repository, 'docs', 'screenshot.png'));
 
 // Generous: the machines that run these are small and often busy.
-const TEST_TIMEOUT_MS = 120000;
+const TEST_TIMEOUT_MS = 240000;
 
 let server;
 let baseUrl;
@@ -52,12 +52,12 @@ async function settle(quietMs = 350) {
     const main = document.getElementById('main');
     const since = Number(main.dataset.idleSince || 0);
     return main.getAttribute('aria-busy') === 'false' && since > 0 && Date.now() - since >= ms;
-  }, quietMs, { timeout: 20000, polling: 50 });
+  }, quietMs, { timeout: 90000, polling: 50 });
 }
 
 async function openPage() {
   await page.goto(baseUrl);
-  await page.waitForSelector('body[data-ready="true"]', { timeout: 30000 });
+  await page.waitForSelector('body[data-ready="true"]', { timeout: 90000 });
   await settle();
 }
 
@@ -86,6 +86,7 @@ before(async () => {
   }
   ({ child: server, url: baseUrl } = await startServer());
   page = await browser.context.newPage();
+  page.setDefaultTimeout(60000); // sanitizer builds of the server answer slowly
   page.on('pageerror', (problem) => pageErrors.push(problem.message));
 }, { timeout: 180000 });
 

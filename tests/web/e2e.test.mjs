@@ -183,7 +183,7 @@ test('a generated progression fills the editor and is voiced', { timeout: TEST_T
   await page.selectOption('#length', '4');
   await page.click('#generate');
   await settle();
-  assert.match(await page.locator('#messages').innerText(), /Voiced 4 chords/);
+  assert.match(await page.locator('#messages').innerText(), /^Generated Rock: /);
   const chords = (await page.inputValue('#progression-text')).split(' ');
   assert.equal(chords.length, 4);
   const notes = await rollNotes();
@@ -191,6 +191,17 @@ test('a generated progression fills the editor and is voiced', { timeout: TEST_T
   for (const n of notes) assert.ok(n.length > 0);
   const romans = await page.$$eval('#slots .slot-roman', (els) => els.map((e) => e.textContent.trim()));
   for (const r of romans) assert.notEqual(r, '');
+
+  // In any key: the key the progression is in is found and shown.
+  await page.check('#auto-key');
+  await page.selectOption('#genre', 'Jazz + Neo Soul');
+  await page.click('#generate');
+  await settle();
+  const message = await page.locator('#messages').innerText();
+  const found = /^Generated Jazz \+ Neo Soul in (\S+) (major|minor): /.exec(message);
+  assert.ok(found, message);
+  assert.equal(await page.inputValue('#key-root'), found[1]);
+  assert.equal(await page.inputValue('#key-mode'), found[2]);
 });
 
 test('a modifier from the chord editor changes the chord', { timeout: TEST_TIMEOUT_MS }, async () => {

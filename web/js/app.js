@@ -246,9 +246,9 @@ async function detectKey() {
   if (!reply) return;
   state.key = { root: reply.root, mode: reply.mode, minorScaleType: reply.minorScaleType || 'natural' };
   showKey();
-  status.info(`The key is ${reply.root} ${reply.mode}.`);
   await voice();
   refreshPalette();
+  status.info(`The key is ${reply.root} ${reply.mode}.`);
 }
 
 async function transpose(semitones) {
@@ -320,8 +320,8 @@ async function generate() {
   reply.chords.forEach((_, i) => { state.slots[i].roman = (reply.roman || [])[i] || ''; });
   state.cursor = 0;
   syncField();
-  status.info(`Generated ${reply.genre}: ${reply.chords.join(' ')}.`);
   if (autoKey) await detectKey(); else await voice();
+  status.info(`Generated ${reply.genre}${autoKey ? ` in ${state.key.root} ${state.key.mode}` : ''}: ${reply.chords.join(' ')}.`);
 }
 
 // ---- playback and the MIDI file --------------------------------------------------------------

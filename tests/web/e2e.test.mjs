@@ -409,6 +409,49 @@ test('the page can be used with the keyboard alone', { timeout: TEST_TIMEOUT_MS 
   assert.deepEqual(unseen, [], 'every focused control shows a focus ring');
 });
 
+// Stands in for the host's web view: window.max carries the page's messages to the server as
+// host messages and hands the outlet messages back to the inlets the page bound.
+function fakeWebView() {
+  const inlets = {};
+  window.__maxOutlets = [];
+  window.max = {
+    bindInlet(name, fn) { inlets[name] = fn; },
+    outlet(...atoms) {
+      window.__maxOutlets.push(atoms);
+      fetch('/messages', { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(atoms) })
+        .then((r) => r.json())
+        .then((messages) => {
+          for (const m of messages) {
+            const [selector, ...rest] = m.atoms;
+            if (m.outlet === 0 && inlets[selector]) inlets[selector](...rest);
+          }
+        });
+    },
+  };
+}
+
+test('in the host web view the page talks through window.max', { timeout: TEST_TIMEOUT_MS }, async () => {
+  const hosted = await browser.context.newPage();
+  const problems = [];
+  hosted.on('pageerror', (problem) => problems.push(problem.message));
+  try {
+    await hosted.addInitScript(fakeWebView);
+    await hosted.goto(baseUrl);
+    await hosted.waitForSelector('body[data-ready="true"]', { timeout: 90000 });
+    const sent = await hosted.evaluate(() => window.__maxOutlets.map((a) => [a[0], a[1]]));
+    assert.deepEqual(sent[0], ['fromJweb', 'ready']);
+    assert.ok(sent.every(([selector]) => selector === 'fromJweb'));
+    assert.ok(sent.some(([, type]) => type === 'generate_progression'));
+    await hosted.waitForFunction(() => document.querySelectorAll('#piano-roll rect.note').length > 0);
+    // A reply long enough to come in pieces.
+    await hosted.click('#qualities-box summary');
+    await hosted.waitForFunction(() => /of 381 qualities shown/.test(document.getElementById('qualities').textContent));
+    assert.deepEqual(problems, []);
+  } finally {
+    await hosted.close();
+  }
+});
+
 test('screenshot of the page', { timeout: TEST_TIMEOUT_MS }, async () => {
   await setVoiceLeading(true);
   await enterProgression('Dm9 G13 Cmaj9 A7b9 | Dm9 G7 Cmaj7');

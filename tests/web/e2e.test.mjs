@@ -128,6 +128,28 @@ test('without voice leading every chord is voiced on its own', { timeout: TEST_T
   assert.deepEqual(await rollNotes(), expected);
 });
 
+test('an anchored chord keeps its own voicing while voice leading moves the others', { timeout: TEST_TIMEOUT_MS }, async () => {
+  await setVoiceLeading(true);
+  await enterProgression('C F G C');
+  const before = await rollNotes();
+  await page.click('#slots [role="option"]:nth-child(2)');
+  await settle();
+  await page.click('#slot-anchor');
+  await settle();
+  assert.equal(await page.getAttribute('#slot-anchor', 'aria-pressed'), 'true');
+  assert.deepEqual((await rollNotes())[1], before[1], 'anchoring keeps the voicing it had');
+  await page.fill('#slot-inversion', '1');
+  await page.press('#slot-inversion', 'Enter');
+  await settle();
+  const slot = (chord, anchor = false) => ({ chord, style: 'closed', octave: 4, inversion: anchor ? 1 : 0, drop_bass: false, auto_voiced: !anchor });
+  const expected = engine('generate_progression', {
+    slots: [slot('C'), slot('F', true), slot('G'), slot('C')],
+    auto_voice_lead: true, allow_bass_changes: false, key: { root: 'C', mode: 'major', minorScaleType: 'natural' },
+  });
+  assert.deepEqual(await rollNotes(), expected.voicings);
+  assert.deepEqual(expected.voicings[1], engine('generate_voicing', { chord: 'F', style: 'closed', inversion: 1 }).notes);
+});
+
 test('the keyboard view shows the notes of the selected chord', { timeout: TEST_TIMEOUT_MS }, async () => {
   await setVoiceLeading(false);
   await enterProgression('Am F C G');

@@ -329,6 +329,24 @@ test('a chord that does not parse is reported and nothing is lost', { timeout: T
   assert.equal(await page.locator('#slots [role="option"]').count(), 2);
 });
 
+test('work in progress shows, and a refused request reads as a sentence', { timeout: TEST_TIMEOUT_MS }, async () => {
+  await page.route('**/messages', async (route) => { await new Promise((r) => setTimeout(r, 700)); await route.continue(); });
+  await page.fill('#progression-text', 'Dm7 G7');
+  await page.press('#progression-text', 'Enter');
+  await page.waitForSelector('#busy:not([hidden])', { timeout: 5000 });
+  assert.equal(await page.getAttribute('#main', 'aria-busy'), 'true');
+  await settle();
+  assert.equal(await page.isHidden('#busy'), true);
+  await page.unroute('**/messages');
+
+  await page.route('**/messages', (route) => route.fulfill({ status: 413, contentType: 'application/json', body: '{"error":"the message is larger than 1 MiB"}' }));
+  await page.click('#voice-button');
+  await settle();
+  await page.waitForFunction(() => document.getElementById('errors').textContent !== '');
+  assert.equal(await page.textContent('#errors'), 'The server refused the request: the message is larger than 1 MiB');
+  await page.unroute('**/messages');
+});
+
 test('the key is detected and the progression transposed', { timeout: TEST_TIMEOUT_MS }, async () => {
   await enterProgression('Am Dm E7 Am');
   await page.click('#detect-key');

@@ -1,6 +1,7 @@
 #include "message_server.hpp"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
@@ -149,6 +150,13 @@ class MessageServer::Impl {
   ~Impl() { shutdown(); }
 
   bool bind(std::string& error) {
+    // The library's default would share the port with any other server (SO_REUSEPORT); this
+    // one wants the port to itself, reusable only once a previous run's connections linger.
+    server_.set_socket_options([this](socket_t socket) {
+      int yes = 1;
+      setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+      listeningSocket_ = socket;
+    });
     int port = options_.address.port;
     if (port == 0) {
       port = server_.bind_to_any_port(options_.address.host);
@@ -157,10 +165,14 @@ class MessageServer::Impl {
       port = -1;
     }
     if (port < 0) {
-      error = "cannot listen on " + options_.address.host + " port " + std::to_string(options_.address.port);
+      error = "cannot listen on " + options_.address.host + " port " + std::to_string(options_.address.port) +
+              " (the port may be taken, or the address not this machine's; --port 0 picks a free port)";
       return false;
     }
     options_.address.port = port;
+    // The library listens with a backlog of 5: a page opening several connections at once
+    // overflowed it and saw connections dropped. Listening again only enlarges the queue.
+    if (listeningSocket_ >= 0) ::listen(listeningSocket_, SOMAXCONN);
     return true;
   }
 
@@ -334,6 +346,7 @@ class MessageServer::Impl {
   EventHub events_;
   httplib::Server server_;
   std::atomic<bool> shutDown_{false};
+  socket_t listeningSocket_ = -1;
 };
 
 MessageServer::MessageServer(ServerOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}

@@ -217,7 +217,7 @@ TEST_F(ServeCommand, ManyRequestsAtOnceAreAnsweredOneAtATime) {
     answers.push_back(std::async(std::launch::async, [i] {
       const std::string id = "r" + std::to_string(i);
       auto result = post(R"(["fromJweb","get_version","{\"request_id\":\")" + id + R"(\"}"])");
-      return std::pair{status(result), result ? result->body : std::string()};
+      return std::pair{status(result), result ? result->body : httplib::to_string(result.error())};
     }));
   int answered = 0;
   for (int i = 0; i < 24; ++i) {
@@ -287,6 +287,26 @@ TEST(ServeCommandLife, RefusesBadArgumentsAndAMissingPage) {
   EXPECT_EQ(run("--loud"), 2);
   EXPECT_EQ(run("--port 0 --resources /nonexistent-folder"), 1);
   EXPECT_EQ(run("--help"), 0);
+}
+
+TEST(ServeCommandLife, ATakenPortIsReportedNotFatal) {
+  const fs::path resources = makeResources();
+  Server first(resources);
+  ASSERT_GT(first.port(), 0);
+  // A second server that wrongly shared the port would serve on: the time limit ends it.
+  const std::string command = "timeout 10 " + std::string(TONALWEAVER_BINARY) + " serve --resources '" +
+                              resources.string() +
+                              "' --port " + std::to_string(first.port()) + " 2>&1";
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    const int raw = pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << out;
+  }
+  EXPECT_NE(out.find("cannot listen on 127.0.0.1 port " + std::to_string(first.port())), std::string::npos) << out;
+  EXPECT_EQ(first.stop(), 0);  // the first server was not disturbed
+  fs::remove_all(resources);
 }
 
 }  // namespace

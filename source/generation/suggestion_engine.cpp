@@ -193,8 +193,8 @@ void removeCrossFamilyDuplicates(std::vector<Suggestion>& list, ScoringContext& 
   kept.reserve(list.size());
   std::map<std::tuple<PitchClass, std::string, int>, std::size_t> seen;
   for (auto& x : list) {
-    std::optional<PitchClass> bass = x.bass && *x.bass != x.root ? x.bass : std::nullopt;
-    auto [it, fresh] = seen.emplace(std::tuple{x.root, factsOf(s, x).canonical, bass.value_or(-1)}, kept.size());
+    const int bass = x.bass && *x.bass != x.root ? *x.bass : -1;  // a bass on the root is no bass
+    auto [it, fresh] = seen.emplace(std::tuple{x.root, factsOf(s, x).canonical, bass}, kept.size());
     if (fresh) kept.push_back(std::move(x));
     else if (kept[it->second].category != x.category && x.score > kept[it->second].score)
       kept[it->second] = std::move(x);

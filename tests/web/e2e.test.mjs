@@ -46,8 +46,12 @@ function engine(type, payload) {
   return JSON.parse(out).payload;
 }
 
-// Waits until no request has been outstanding for a short while.
+// Waits until no request has been outstanding for a short while. Some events (a details
+// element's "toggle") are dispatched a task after the click, so a frame and a task pass first.
 async function settle(quietMs = 350) {
+  await page.evaluate(() => new Promise((resolve) => {
+    setTimeout(() => requestAnimationFrame(() => setTimeout(resolve, 0)), 0);
+  }));
   await page.waitForFunction((ms) => {
     const main = document.getElementById('main');
     const since = Number(main.dataset.idleSince || 0);
@@ -375,6 +379,7 @@ test('copy and paste go through the engine clipboard', { timeout: TEST_TIMEOUT_M
 test('a diatonic chord of the key is inserted after the selected chord', { timeout: TEST_TIMEOUT_MS }, async () => {
   await enterProgression('Dm7 Cmaj7');
   await page.click('#palette-box summary');
+  await page.waitForSelector('#palette button', { timeout: 90000 });
   await settle();
   const symbols = await page.$$eval('#palette button', (bs) => bs.map((b) => b.dataset.symbol));
   const expected = engine('get_diatonic_chords', { root: 'C', mode: 'major', minorScaleType: 'natural', diatonicExtension: 7 });
@@ -386,6 +391,8 @@ test('a diatonic chord of the key is inserted after the selected chord', { timeo
 
 test('long replies arrive whole: the quality list', { timeout: TEST_TIMEOUT_MS }, async () => {
   await page.click('#qualities-box summary');
+  await page.waitForFunction(() => /of 381 qualities shown/.test(document.getElementById('qualities').textContent),
+    null, { timeout: 90000 });
   await settle();
   assert.match(await page.locator('#qualities').innerText(), /of 381 qualities shown/);
 });

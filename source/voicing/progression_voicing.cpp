@@ -295,8 +295,7 @@ HandlerReply voiceWithSolver(const Json& payload, const Json& slots,
     } else {
       const std::vector<int> placed = shiftNotes(solved[i], 12 * (r.octave - kSolverOctave));
       auto place = [&](int semitones) {
-        std::vector<int> notes = shiftNotes(placed, semitones);
-        sortAscending(notes);
+        std::vector<int> notes = shiftNotes(placed, semitones);  // ascending and distinct already
         if (r.dropBass && !notes.empty()) {
           notes.front() = std::max(0, notes.front() - 12);
           sortAscending(notes);

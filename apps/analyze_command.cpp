@@ -6,10 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/chart_reading.hpp"
 #include "analysis/key_detection.hpp"
 #include "analysis/progression_parsing.hpp"
 #include "chord/pitch_spelling.hpp"
 #include "host/bridge_transport.hpp"
+#include "chart_rewrites.hpp"
 #include "subcommand_registry.hpp"
 
 namespace {
@@ -18,8 +20,9 @@ constexpr const char* kUsage = R"(usage: tonalweaver analyze [PROGRESSION|-] [--
 
 Analyses a chord progression in a key: each chord's spelled symbol, roman numeral and
 scale degree (0 for a chromatic root). Chords are separated by blanks, bar lines "|" or
-commas; "%" repeats the previous chord. Without PROGRESSION, or with "-", the text is read
-from standard input.
+commas; "%" repeats the previous chord. Chart spellings the catalogue does not read as
+written (G7+, Bbm/maj7, F#h7) are read as their catalogue spelling, which standard error
+names. Without PROGRESSION, or with "-", the text is read from standard input.
 
 options:
   --key KEY         the key: a tonic with an optional mode and minor scale type, for
@@ -28,6 +31,7 @@ options:
   --detect          detect the key from the chords first and print it
   --spelling PREF   "fifths" (default: the key decides), "flats" or "sharps"
   --no-simplify     keep awkward spellings such as Cb and E#
+  --strict          read chord symbols only as the catalogue spells them
   --json            print the parse_progression reply envelope as JSON instead
   -h, --help        show this help
 
@@ -105,6 +109,22 @@ std::string padded(const std::string& text, std::size_t width) {
   return text + std::string(characters < width ? width - characters : 1, ' ');
 }
 
+// The progression with every chart spelling replaced by the catalogue spelling it is read
+// as, each replacement told on standard error; symbols that stay unread are left as written.
+std::string readAsCatalogue(const std::string& progression) {
+  const tw::ChartReading chart = tw::readChart(progression, false);
+  bool rewritten = false;
+  std::string text;
+  for (const tw::ChartEntry& e : chart.entries) {
+    if (!text.empty()) text += ' ';
+    text += e.readAs.empty() ? e.typed : e.readAs;
+    rewritten |= !e.readAs.empty();
+  }
+  if (!rewritten) return progression;
+  tw::cli::reportRewrites("analyze", chart);
+  return text;
+}
+
 int run(int argc, char** argv) {
   std::string progression;
   bool haveProgression = false;
@@ -114,6 +134,7 @@ int run(int argc, char** argv) {
   bool json = false;
   std::string spelling = "fifths";
   bool simplify = true;
+  bool strict = false;
 
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -133,6 +154,8 @@ int run(int argc, char** argv) {
       detect = true;
     } else if (arg == "--json") {
       json = true;
+    } else if (arg == "--strict") {
+      strict = true;
     } else if (arg == "--no-simplify") {
       simplify = false;
     } else if (arg == "--spelling") {
@@ -159,6 +182,8 @@ int run(int argc, char** argv) {
       return 1;
     }
   }
+
+  if (!strict) progression = readAsCatalogue(progression);
 
   KeyText key{"C"};
   if (haveKey) {

@@ -1,15 +1,20 @@
 // tonalweaver corpus: builds the progression and continuation corpora from the annotated data
 // sets, and shows what a corpus file holds.
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "chord/chord_parser.hpp"
 #include "generation/corpus_builder.hpp"
 #include "generation/corpus_loading.hpp"
 #include "generation/suggestion_evaluation.hpp"
@@ -21,6 +26,7 @@ constexpr const char* kUsage =
     "usage: tonalweaver corpus build [--out DIR] [--datasets DIR]\n"
     "       tonalweaver corpus dump FILE\n"
     "       tonalweaver corpus evaluate [--datasets DIR] [--cases N]\n"
+    "       tonalweaver corpus coverage [--datasets DIR] [--top N] [--json]\n"
     "\n"
     "build  reads the annotated data sets (when-in-rome, rock-corpus, mcgill-billboard,\n"
     "       jazz-corpus) and writes DIR/pc.bin and DIR/cc.bin (default DIR: data,\n"
@@ -30,10 +36,15 @@ constexpr const char* kUsage =
     "       of the pieces (top-1, top-5, mean reciprocal rank per genre) for the suggestion\n"
     "       engine and for the continuation corpus alone (at most N cases per genre, default\n"
     "       2000; 0 for all).\n"
+    "coverage  reads the lead-sheet collection (jazz-corpus) twice, with the catalogue's\n"
+    "       spellings only and with the chart reader, and prints the share of chord\n"
+    "       occurrences read and of tunes read in full, and the N spellings (default 10) that\n"
+    "       stay unread most often.\n"
     "\n"
     "examples:\n"
     "  tonalweaver corpus build --out data --datasets ../shared/datasets\n"
-    "  tonalweaver corpus dump build/resources/pc.bin\n";
+    "  tonalweaver corpus dump build/resources/pc.bin\n"
+    "  tonalweaver corpus coverage --datasets ../shared/datasets --top 20\n";
 
 bool writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -53,6 +64,7 @@ nlohmann::json buildReport(const tw::BuiltCorpora& built) {
                                   {"piecesUsed", d.piecesUsed},  {"piecesHeldOut", d.piecesHeldOut},
                                   {"chordsRead", d.chordsRead},  {"noChord", d.noChord},
                                   {"rejected", d.rejectedCount}, {"distinctRejected", d.rejected.size()},
+                                  {"rewritten", d.rewrittenCount},
                                   {"mostRejected", rejected},    {"unnamedChords", d.unnamedChords},
                                   {"transitions", d.transitions}};
   }
@@ -186,6 +198,119 @@ int evaluate(int argc, char** argv) {
   return 0;
 }
 
+// The quality as a chart spells it: the symbol without its root and slash bass.
+std::string writtenQuality(const std::string& symbol) {
+  const tw::RootToken root = tw::splitRootToken(symbol);
+  std::string_view quality = root.root ? root.rest : std::string_view(symbol);
+  if (const std::size_t slash = quality.rfind('/'); slash != std::string_view::npos) {
+    const tw::RootToken bass = tw::splitRootToken(quality.substr(slash + 1));
+    if (bass.root && bass.rest.empty()) quality = quality.substr(0, slash);
+  }
+  return quality.empty() ? std::string("(major triad)") : std::string(quality);
+}
+
+struct CoverageFigures {
+  long occurrences = 0;
+  long read = 0;
+  long pieces = 0;
+  long piecesRead = 0;
+  std::vector<std::pair<long, std::string>> unread;  // (-count, written quality), most first
+};
+
+CoverageFigures coverageOf(const tw::DatasetReading& reading) {
+  CoverageFigures f;
+  f.read = reading.chordsRead;
+  f.occurrences = reading.chordsRead + reading.rejectedCount;
+  f.pieces = reading.piecesSeen;
+  f.piecesRead = reading.piecesFullyRead;
+  std::map<std::string, long> byQuality;
+  for (const auto& [key, count] : reading.rejected) {
+    // Keys read "symbol (reason)".
+    const std::size_t reason = key.rfind(" (");
+    byQuality[writtenQuality(key.substr(0, reason))] += count;
+  }
+  for (const auto& [quality, count] : byQuality) f.unread.emplace_back(-count, quality);
+  std::sort(f.unread.begin(), f.unread.end());
+  return f;
+}
+
+double percent(long part, long whole) { return whole == 0 ? 0.0 : std::round(100000.0 * part / whole) / 1000.0; }
+
+int coverage(int argc, char** argv) {
+  std::string datasets = "../shared/datasets";
+  long top = 10;
+  bool json = false;
+  for (int i = 2; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (arg == "--json") {
+      json = true;
+    } else if (arg == "--datasets" && i + 1 < argc) {
+      datasets = argv[++i];
+    } else if (arg == "--top" && i + 1 < argc) {
+      char* end = nullptr;
+      const std::string text = argv[++i];
+      top = std::strtol(text.c_str(), &end, 10);
+      if (text.empty() || *end != '\0' || top < 0 || top > 1000) {
+        std::cerr << "tonalweaver corpus coverage: --top takes a whole number from 0 to 1000\n";
+        return 2;
+      }
+    } else {
+      std::cerr << "tonalweaver corpus coverage: unknown or incomplete option '" << arg << "'\n" << kUsage;
+      return 2;
+    }
+  }
+  const tw::DatasetReading strict = tw::readJazzCorpus(datasets, tw::SymbolReading::catalogue);
+  if (!strict.found) {
+    std::cerr << "tonalweaver corpus coverage: no jazz-corpus collection under '" << datasets << "'\n";
+    return 1;
+  }
+  const tw::DatasetReading chart = tw::readJazzCorpus(datasets, tw::SymbolReading::chart);
+  const CoverageFigures catalogueFigures = coverageOf(strict);
+  const CoverageFigures chartFigures = coverageOf(chart);
+
+  auto row = [&](const CoverageFigures& f) {
+    nlohmann::json unread = nlohmann::json::array();
+    for (std::size_t i = 0; i < f.unread.size() && static_cast<long>(i) < top; ++i)
+      unread.push_back({{"quality", f.unread[i].second}, {"occurrences", -f.unread[i].first}});
+    return nlohmann::json{{"occurrences", f.occurrences},
+                          {"read", f.read},
+                          {"readPercent", percent(f.read, f.occurrences)},
+                          {"tunes", f.pieces},
+                          {"tunesFullyRead", f.piecesRead},
+                          {"tunesFullyReadPercent", percent(f.piecesRead, f.pieces)},
+                          {"mostUnread", unread}};
+  };
+  nlohmann::json out{{"collection", strict.name},
+                     {"catalogue", row(catalogueFigures)},
+                     {"chartReader", row(chartFigures)},
+                     {"rewritten", chart.rewrittenCount},
+                     {"noChordMarks", chart.noChord}};
+  if (json) {
+    std::cout << out.dump(2) << "\n";
+    return 0;
+  }
+  std::cout << "collection " << strict.name << ": " << catalogueFigures.occurrences << " chord occurrences in "
+            << catalogueFigures.pieces << " tunes (" << chart.noChord << " no-chord marks not counted)\n";
+  auto print = [&](const char* name, const CoverageFigures& f) {
+    std::cout << name << f.read << " of " << f.occurrences << " occurrences read (" << percent(f.read, f.occurrences)
+              << "%), " << f.piecesRead << " of " << f.pieces << " tunes read in full ("
+              << percent(f.piecesRead, f.pieces) << "%)\n";
+    if (f.unread.empty() || top == 0) return;
+    std::cout << "  unread most often:";
+    for (std::size_t i = 0; i < f.unread.size() && static_cast<long>(i) < top; ++i)
+      std::cout << (i == 0 ? " " : " · ") << f.unread[i].second << " " << -f.unread[i].first;
+    std::cout << "\n";
+  };
+  print("catalogue spellings only: ", catalogueFigures);
+  print("with the chart reader:    ", chartFigures);
+  std::cout << "the chart reader rewrote " << chart.rewrittenCount << " occurrences\n";
+  return 0;
+}
+
 int run(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     (argc < 2 ? std::cerr : std::cout) << kUsage;
@@ -195,10 +320,11 @@ int run(int argc, char** argv) {
   if (action == "build") return build(argc, argv);
   if (action == "dump") return dump(argc, argv);
   if (action == "evaluate") return evaluate(argc, argv);
+  if (action == "coverage") return coverage(argc, argv);
   std::cerr << "tonalweaver corpus: unknown action '" << action << "'\n" << kUsage;
   return 2;
 }
 
 }  // namespace
 
-TW_REGISTER_SUBCOMMAND("corpus", "build the progression and continuation corpora, or dump one", run);
+TW_REGISTER_SUBCOMMAND("corpus", "build the progression and continuation corpora, dump one, or measure coverage", run);

@@ -12,6 +12,7 @@
 #include "generation/corpus_loading.hpp"
 #include "generation/local_progression_generator.hpp"
 #include "generation/random_source.hpp"
+#include "generation/rhythm_patterns.hpp"
 #include "host/bridge_transport.hpp"
 #include "midi_file.hpp"
 #include "subcommand_registry.hpp"
@@ -22,7 +23,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: tonalweaver generate [--genre NAME] [--length N] [--key \"ROOT [major|minor]\" | --auto-key]\n"
     "                            [--temperature T] [--seed N] [--corpus DIR] [--json]\n"
-    "                            [--midi FILE [--style STYLE] [--tempo BPM]]\n"
+    "                            [--midi FILE [--style STYLE] [--tempo BPM] [--rhythm ID]]\n"
     "\n"
     "Draws a progression of the genre (\"Pop + EDM\", \"Classical\", \"Rock\", \"Jazz + Neo Soul\")\n"
     "from the progression corpus, varies inner chords with the continuation corpus with\n"
@@ -30,12 +31,14 @@ constexpr const char* kUsage =
     "are stored (others give 4). --seed makes the result repeatable; --corpus names the folder\n"
     "holding pc.bin and cc.bin (default: resources beside the executable). --midi writes the\n"
     "progression as a Standard MIDI File, one chord per 4/4 bar, voiced in STYLE (default\n"
-    "closed) at octave 4, at BPM (default 100).\n"
+    "closed) at octave 4, at BPM (default 100), each bar played in the rhythm pattern ID\n"
+    "when one is given ('tonalweaver rhythms' lists them).\n"
     "\n"
     "examples:\n"
     "  tonalweaver generate --genre \"Jazz + Neo Soul\" --length 8 --key \"Eb major\"\n"
     "  tonalweaver generate --genre Rock --auto-key --temperature 0.4 --seed 7 --json\n"
-    "  tonalweaver generate --genre Classical --length 8 --key \"A minor\" --midi phrase.mid\n";
+    "  tonalweaver generate --genre Classical --length 8 --key \"A minor\" --midi phrase.mid\n"
+    "  tonalweaver generate --genre Rock --midi riff.mid --rhythm funk-2\n";
 
 int fail(const std::string& message) {
   std::cerr << "tonalweaver generate: " << message << "\n" << kUsage;
@@ -44,7 +47,7 @@ int fail(const std::string& message) {
 
 // Voices each generated chord in the style at octave 4 and writes one chord per bar.
 int writeProgressionMidi(const tw::Json& chords, const std::string& style, double tempo,
-                         const std::string& path) {
+                         const tw::RhythmPattern* rhythm, const std::string& path) {
   std::vector<std::vector<int>> voicings;
   for (const tw::Json& symbol : chords) {
     auto chord = tw::parseChordSymbol(symbol.get<std::string>());
@@ -52,7 +55,11 @@ int writeProgressionMidi(const tw::Json& chords, const std::string& style, doubl
   }
   tw::cli::MidiWriteOptions options;
   options.tempoBpm = tempo;
-  if (const std::string error = tw::cli::writeMidiFile(path, voicings, options); !error.empty()) {
+  if (rhythm)
+    for (const tw::RhythmEvent& e : rhythm->events)
+      options.rhythm.push_back({e.offset, e.duration, std::string(e.voices)});
+  if (const std::string error = tw::cli::writeMidiFile(path, tw::cli::oneChordPerBar(voicings), options);
+      !error.empty()) {
     std::cerr << "tonalweaver generate: " << error << "\n";
     return 1;
   }
@@ -66,6 +73,7 @@ int run(int argc, char** argv) {
   std::string midiPath;
   std::string style = "closed";
   double tempo = 100.0;
+  const tw::RhythmPattern* rhythm = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     auto value = [&](std::string& out) {
@@ -112,19 +120,24 @@ int run(int argc, char** argv) {
       tempo = std::strtod(text.c_str(), &end);
       if (end == text.c_str() || *end != '\0' || !(tempo >= 4.0 && tempo <= 1000.0))
         return fail("--tempo takes beats per minute from 4 to 1000, not '" + text + "'");
+    } else if (arg == "--rhythm") {
+      if (!value(text)) return fail("--rhythm needs a pattern id");
+      rhythm = tw::findRhythmPattern(text);
+      if (!rhythm) return fail("unknown rhythm pattern '" + text + "' (see 'tonalweaver rhythms')");
     } else if (arg == "--corpus") {
       if (!value(corpus)) return fail("--corpus needs a folder");
     } else {
       return fail("unknown option '" + std::string(arg) + "'");
     }
   }
+  if (rhythm && midiPath.empty()) return fail("--rhythm needs --midi");
   if (tw::loadCorpusFolder(corpus) == 0) {
     std::cerr << "tonalweaver generate: no corpus files in '" << corpus << "'\n";
     return 1;
   }
   tw::HandlerReply reply = tw::handleGenerateLocalProgression(request);
   if (reply.type == "local_progression_result" && !midiPath.empty()) {
-    if (int status = writeProgressionMidi(reply.payload["chords"], style, tempo, midiPath); status != 0)
+    if (int status = writeProgressionMidi(reply.payload["chords"], style, tempo, rhythm, midiPath); status != 0)
       return status;
   }
   if (json) {

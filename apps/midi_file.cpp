@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 #include <unistd.h>
 
@@ -33,6 +34,16 @@ void putVariableLength(std::vector<std::uint8_t>& out, std::uint32_t value) {
   while (count-- > 0) out.push_back(buffer[count]);
 }
 
+constexpr long long kTicksPerBar = 1LL * kMidiSixteenthsPerBar * kMidiTicksPerSixteenth;
+constexpr int kMaxEventEnd = 4 * kMidiSixteenthsPerBar;
+
+// The first and the last tick (exclusive) of a chord's share of its bar.
+std::pair<long long, long long> shareTicks(const BarShare& share) {
+  const long long barStart = share.bar * kTicksPerBar;
+  return {barStart + share.part * kTicksPerBar / share.parts,
+          barStart + (share.part + 1LL) * kTicksPerBar / share.parts};
+}
+
 std::vector<int> validNotes(const std::vector<int>& chord) {
   std::vector<int> notes;
   for (int n : chord)
@@ -57,7 +68,13 @@ std::vector<int> selectVoices(const std::vector<int>& chord, const std::string& 
   return {};
 }
 
-std::vector<std::uint8_t> encodeMidiFile(const std::vector<std::vector<int>>& chords,
+std::vector<MidiChord> oneChordPerBar(const std::vector<std::vector<int>>& chords) {
+  std::vector<MidiChord> timed;
+  for (std::size_t i = 0; i < chords.size(); ++i) timed.push_back({chords[i], {static_cast<int>(i), 0, 1}});
+  return timed;
+}
+
+std::vector<std::uint8_t> encodeMidiFile(const std::vector<MidiChord>& chords,
                                          const MidiWriteOptions& options, std::string& error) {
   error.clear();
   if (!(options.tempoBpm >= 4.0 && options.tempoBpm <= 1000.0)) {
@@ -72,23 +89,39 @@ std::vector<std::uint8_t> encodeMidiFile(const std::vector<std::vector<int>>& ch
   if (rhythm.empty()) rhythm.push_back({});
   for (const auto& e : rhythm) {
     if (e.offsetSixteenths < 0 || e.durationSixteenths <= 0 ||
-        e.offsetSixteenths + e.durationSixteenths > 4 * kMidiSixteenthsPerBar) {
+        e.offsetSixteenths + e.durationSixteenths > kMaxEventEnd) {
       error = "rhythm events must start within the bar and last 1 to 64 sixteenths";
+      return {};
+    }
+  }
+  for (const auto& c : chords) {
+    if (c.share.bar < 0 || c.share.parts < 1 || c.share.part < 0 || c.share.part >= c.share.parts) {
+      error = "a chord's share of its bar is out of range";
       return {};
     }
   }
 
   std::vector<TimedEvent> events;
-  const long long ticksPerBar = 4LL * kMidiTicksPerQuarter;
-  for (std::size_t bar = 0; bar < chords.size(); ++bar) {
-    const std::vector<int> notes = validNotes(chords[bar]);
-    const long long barStart = static_cast<long long>(bar) * ticksPerBar;
-    for (const auto& e : rhythm) {
-      const long long on = barStart + 1LL * e.offsetSixteenths * kMidiTicksPerSixteenth;
-      const long long off = on + 1LL * e.durationSixteenths * kMidiTicksPerSixteenth;
-      for (int n : selectVoices(notes, e.voices)) {
-        events.push_back({on, 1, 0x90, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(options.velocity)});
-        events.push_back({off, 0, 0x80, static_cast<std::uint8_t>(n), 0});
+  long long end = 0;
+  for (const MidiChord& chord : chords) {
+    const auto [from, to] = shareTicks(chord.share);
+    end = std::max(end, to);
+    const std::vector<int> notes = validNotes(chord.notes);
+    if (notes.empty()) continue;
+    // Events of this bar and of the bars before it that may still ring.
+    const long long lastBar = (to - 1) / kTicksPerBar;
+    const long long firstBar = std::max(0LL, from / kTicksPerBar - (kMaxEventEnd - 1) / kMidiSixteenthsPerBar);
+    for (long long bar = firstBar; bar <= lastBar; ++bar) {
+      for (const auto& e : rhythm) {
+        const long long eventOn = bar * kTicksPerBar + 1LL * e.offsetSixteenths * kMidiTicksPerSixteenth;
+        const long long eventOff = eventOn + 1LL * e.durationSixteenths * kMidiTicksPerSixteenth;
+        const long long on = std::max(eventOn, from);
+        const long long off = std::min(eventOff, to);
+        if (on >= off) continue;
+        for (int n : selectVoices(notes, e.voices)) {
+          events.push_back({on, 1, 0x90, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(options.velocity)});
+          events.push_back({off, 0, 0x80, static_cast<std::uint8_t>(n), 0});
+        }
       }
     }
   }
@@ -108,8 +141,8 @@ std::vector<std::uint8_t> encodeMidiFile(const std::vector<std::vector<int>>& ch
     now = e.tick;
     track.insert(track.end(), {e.status, e.note, e.velocity});
   }
-  // The track ends with the last bar, even when it is silent.
-  const long long end = std::max(now, static_cast<long long>(chords.size()) * ticksPerBar);
+  // The track ends with the last chord's share, even when it is silent.
+  end = std::max(end, now);
   putVariableLength(track, static_cast<std::uint32_t>(end - now));
   track.insert(track.end(), {0xFF, 0x2F, 0x00});
 
@@ -124,7 +157,7 @@ std::vector<std::uint8_t> encodeMidiFile(const std::vector<std::vector<int>>& ch
   return file;
 }
 
-std::string writeMidiFile(const std::string& path, const std::vector<std::vector<int>>& chords,
+std::string writeMidiFile(const std::string& path, const std::vector<MidiChord>& chords,
                           const MidiWriteOptions& options) {
   namespace fs = std::filesystem;
   std::string error;

@@ -12,7 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/progression_parsing.hpp"
+#include "analysis/chart_reading.hpp"
+#include "chart_rewrites.hpp"
 #include "chord/chord_parser.hpp"
 #include "chord/pitch_spelling.hpp"
 #include "generation/rhythm_patterns.hpp"
@@ -29,8 +30,11 @@ constexpr const char* kUsage = R"(usage: tonalweaver progression [PROGRESSION] [
 
 Voices a chord progression and prints one line per chord: the symbol as it sounds, the roman
 numeral (with --key), the MIDI notes and their names. Chords are separated by blanks, bar
-lines "|" or commas; "%" repeats the previous chord. Without PROGRESSION, or with "-", the
-progression is read from standard input.
+lines "|" or commas; "%" repeats the previous chord. Bar lines also give the time: the chords
+of one bar share it equally ("Dm9 G13 | Cmaj9 |" is two beats each, then a whole bar), and
+without bar lines every chord lasts a bar. Chart spellings the catalogue does not read as
+written (G7+, Bbm/maj7, F#h7) are read as their catalogue spelling, which standard error
+names. Without PROGRESSION, or with "-", the progression is read from standard input.
 
 options:
   --key KEY              key for roman numerals and spelling: "C", "Eb major", "A minor",
@@ -42,11 +46,13 @@ options:
   --allow-bass-changes   with --avl: the bass may move off the root
   --transpose N          transpose the progression by N semitones, -48..48; the voicings
                          move by N as well (so +12 sounds an octave higher)
-  --midi FILE            write a Standard MIDI File, one chord per 4/4 bar
+  --midi FILE            write a Standard MIDI File in 4/4, each chord for its share of its bar
   --tempo BPM            tempo of the MIDI file, 4..1000 (default 100)
-  --rhythm ID            with --midi: play each bar in a rhythm pattern instead of holding
-                         the chord ('tonalweaver rhythms' lists them); split-voice patterns
-                         sound the parts of the voicing their events name
+  --rhythm ID            with --midi: play the bars in a rhythm pattern instead of holding
+                         the chords ('tonalweaver rhythms' lists them); each chord sounds the
+                         pattern's events within its share, split-voice patterns sound the
+                         parts of the voicing their events name
+  --strict               read chord symbols only as the catalogue spells them
   --json                 print the whole reply as JSON instead of lines
   -h, --help             this text
 
@@ -56,6 +62,7 @@ examples:
   echo "Am F C G" | tonalweaver progression --avl --allow-bass-changes --transpose 2
   tonalweaver progression "C Am F G7" --json
   tonalweaver progression "Am F C G" --style anthem --midi groove.mid --rhythm split-6
+  tonalweaver progression "Dm9 G13 | Cmaj9 | Bbm/maj7 Eb7+ | Abmaj7 |" --avl --midi chart.mid
 )";
 
 int usageError(const std::string& message) {
@@ -169,6 +176,7 @@ struct Arguments {
   std::optional<std::string> midiPath;
   double tempo = 100.0;
   const RhythmPattern* rhythm = nullptr;
+  bool strict = false;
   bool json = false;
 };
 
@@ -221,6 +229,8 @@ int run(int argc, char** argv) {
       if (!args.rhythm) return usageError("unknown rhythm pattern '" + v + "' (see 'tonalweaver rhythms')");
     } else if (arg == "--json") {
       args.json = true;
+    } else if (arg == "--strict") {
+      args.strict = true;
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-" &&
                !(std::isdigit(static_cast<unsigned char>(arg[1])))) {
       return usageError("unknown option '" + arg + "'");
@@ -239,14 +249,15 @@ int run(int argc, char** argv) {
   } else {
     text = *args.progression;
   }
-  const ProgressionParse tokens = tokenizeProgression(text);
-  if (!tokens.errorTokens.empty()) {
+  const ChartReading chart = readChart(text, args.strict);
+  if (!chart.allRead()) {
     std::string list;
-    for (const auto& t : tokens.errorTokens) list += (list.empty() ? "" : ", ") + ("'" + t + "'");
+    for (const auto& t : chart.unread()) list += (list.empty() ? "" : ", ") + ("'" + t + "'");
     std::cerr << "tonalweaver progression: not a chord symbol: " << list << "\n";
     return 1;
   }
-  if (tokens.chords.empty()) return usageError("no chords given");
+  if (chart.entries.empty()) return usageError("no chords given");
+  reportRewrites("progression", chart);
 
   Json payload{{"slots", Json::array()},
                {"auto_voice_lead", args.avl},
@@ -255,8 +266,8 @@ int run(int argc, char** argv) {
   if (args.key) payload["key"] = *args.key;
   // The request receives the chords already transposed and builds their voicings from the
   // chords as typed, so a transposition never makes the register jump.
-  for (const auto& chord : tokens.chords)
-    payload["slots"].push_back({{"chord", transposedSymbol(chord, args.transpose)},
+  for (const ChartEntry& entry : chart.entries)
+    payload["slots"].push_back({{"chord", transposedSymbol(*entry.chord, args.transpose)},
                                 {"style", args.style},
                                 {"octave", args.octave}});
 
@@ -296,8 +307,9 @@ int run(int argc, char** argv) {
   }
 
   if (args.midiPath) {
-    std::vector<std::vector<int>> chords;
-    for (const Json& v : reply.payload["voicings"]) chords.push_back(v.get<std::vector<int>>());
+    std::vector<MidiChord> chords;
+    for (std::size_t i = 0; i < chart.entries.size(); ++i)
+      chords.push_back({reply.payload["voicings"][i].get<std::vector<int>>(), chart.entries[i].share});
     MidiWriteOptions options;
     options.tempoBpm = args.tempo;
     if (args.rhythm) {

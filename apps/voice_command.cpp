@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "chart_rewrites.hpp"
+#include "chord/chart_reader.hpp"
 #include "chord/chord_parser.hpp"
 #include "chord/pitch_spelling.hpp"
 #include "host/request_handlers.hpp"
@@ -15,9 +17,11 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: tonalweaver voice <chord> [--style ID] [--octave N] [--inversion N]\n"
-    "                         [--octave-shift N] [--drop-bass] [--json]\n"
+    "                         [--octave-shift N] [--drop-bass] [--strict] [--json]\n"
     "\n"
     "Voices one chord symbol in a voicing style and prints each MIDI note with its name.\n"
+    "A chart spelling the catalogue does not read as written (G7+, Bbm/maj7, F#h7) is read\n"
+    "as its catalogue spelling, which standard error names.\n"
     "\n"
     "options:\n"
     "  --style ID          closed (default), shell, anthem, split, guide-color, velmaro;\n"
@@ -26,6 +30,7 @@ constexpr const char* kUsage =
     "  --inversion N       inversion steps, negative values invert downwards (default 0)\n"
     "  --octave-shift N    extra octaves, -3..4 (default 0)\n"
     "  --drop-bass         move the lowest note down an octave\n"
+    "  --strict            read the chord only as the catalogue spells it\n"
     "  --json              print the generate_voicing reply as JSON\n"
     "\n"
     "examples:\n"
@@ -51,6 +56,7 @@ int run(int argc, char** argv) {
   tw::Json payload = tw::Json::object();
   payload["style"] = "closed";
   bool json = false;
+  bool strict = false;
   std::string chord;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -60,6 +66,8 @@ int run(int argc, char** argv) {
     }
     if (arg == "--json") {
       json = true;
+    } else if (arg == "--strict") {
+      strict = true;
     } else if (arg == "--drop-bass") {
       payload["drop_bass"] = true;
     } else if (arg == "--style" || arg == "--octave" || arg == "--inversion" ||
@@ -84,6 +92,12 @@ int run(int argc, char** argv) {
     }
   }
   if (chord.empty()) return usageError("a chord symbol is required");
+  if (!strict && !tw::parseChordSymbol(chord)) {
+    if (auto readAs = tw::rewriteChartSymbol(chord)) {
+      tw::cli::reportRewrite("voice", chord, *readAs);
+      chord = *readAs;
+    }
+  }
   payload["chord"] = chord;
 
   tw::HandlerReply reply;

@@ -95,4 +95,16 @@ TEST(AnalyzeCommand, BadChordsAreReported) {
   EXPECT_NE(r.out.find("tonalweaver analyze:"), std::string::npos) << r.out;
 }
 
+TEST(AnalyzeCommand, ReadsChartSpellingsUnlessStrict) {
+  CommandRun r = analyze("'Dm7 G7+ | Cm/maj7' --key C");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(tw::testing::contains(r, "read G7+ as G7#5")) << r.out;
+  EXPECT_TRUE(tw::testing::contains(r, "G7#5")) << r.out;
+  EXPECT_TRUE(tw::testing::contains(r, "CmM7")) << r.out;
+  r = analyze("'Dm7 G7+ | Cm/maj7' --key C --strict");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(tw::testing::contains(r, "not a chord: G7+")) << r.out;
+  EXPECT_FALSE(tw::testing::contains(r, "read G7+")) << r.out;
+}
+
 }  // namespace

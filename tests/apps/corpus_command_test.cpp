@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 namespace {
 
 using tw::testing::runTonalweaver;
@@ -33,6 +35,26 @@ TEST(CorpusCommand, BuildMakesANewOutputFolderAndMatchesTheShippedCorpora) {
               runTonalweaver(std::string("corpus dump '") + TONALWEAVER_SOURCE_DIR + "/data/" + name + "'").out)
         << name;
   std::filesystem::remove_all(out.parent_path());
+}
+
+// The chart reader's goal on the lead-sheet collection: 99.9% of the chord occurrences and
+// 99% of the tunes read in full, where the catalogue's spellings alone read fewer.
+TEST(CorpusCommand, CoverageMeetsTheChartReadersGoal) {
+  const std::filesystem::path datasets = TONALWEAVER_DATASETS_DIR;
+  if (!std::filesystem::is_directory(datasets / "jazz-corpus")) GTEST_SKIP() << "the data sets are not on this machine";
+  const auto run = runTonalweaver("corpus coverage --json --top 5 --datasets '" + datasets.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.out;
+  const auto figures = nlohmann::json::parse(run.out);
+  const auto& chart = figures["chartReader"];
+  const auto& catalogue = figures["catalogue"];
+  EXPECT_GE(chart["read"].get<double>(), 0.999 * chart["occurrences"].get<double>());
+  EXPECT_GE(chart["tunesFullyRead"].get<double>(), 0.99 * chart["tunes"].get<double>());
+  EXPECT_LT(catalogue["read"].get<long>(), chart["read"].get<long>());
+  EXPECT_EQ(catalogue["occurrences"], chart["occurrences"]);
+  EXPECT_EQ(catalogue["mostUnread"][0]["quality"], "7+");
+  EXPECT_LE(chart["mostUnread"].size(), 5u);
+  EXPECT_EQ(runTonalweaver("corpus coverage --datasets /nonexistent").status, 1);
+  EXPECT_EQ(runTonalweaver("corpus coverage --top many").status, 2);
 }
 
 }  // namespace

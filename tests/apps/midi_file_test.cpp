@@ -10,88 +10,19 @@
 
 // The writer belongs to the command, not the engine library, so it is compiled in here.
 #include "../apps/midi_file.cpp"
+#include "apps/midi_reader.hpp"
 
 namespace tw::cli {
 namespace {
 
-struct ReadEvent {
-  long long tick;
-  int status;
-  int data1;
-  int data2;
-  bool operator==(const ReadEvent&) const = default;
-};
-
-struct ReadFile {
-  int format = -1, tracks = -1, division = -1;
-  long micros = -1;
-  bool timeSignature44 = false;
-  long long endTick = -1;
-  std::vector<ReadEvent> notes;
-};
-
-// A strict reader: fails the test on anything unexpected.
-ReadFile readBack(const std::vector<std::uint8_t>& b) {
-  ReadFile f;
-  std::size_t p = 0;
-  auto u = [&](int n) {
-    long v = 0;
-    for (int i = 0; i < n; ++i) {
-      EXPECT_LT(p, b.size());
-      if (p >= b.size()) return v;
-      v = (v << 8) | b[p++];
-    }
-    return v;
-  };
-  auto tag = [&](const char* t) {
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(b.at(p++), static_cast<std::uint8_t>(t[i]));
-  };
-  tag("MThd");
-  EXPECT_EQ(u(4), 6);
-  f.format = static_cast<int>(u(2));
-  f.tracks = static_cast<int>(u(2));
-  f.division = static_cast<int>(u(2));
-  tag("MTrk");
-  const long length = u(4);
-  EXPECT_EQ(static_cast<std::size_t>(length), b.size() - p);
-  long long tick = 0;
-  while (p < b.size()) {
-    long delta = 0;
-    for (;;) {
-      const std::uint8_t c = b.at(p++);
-      delta = (delta << 7) | (c & 0x7F);
-      if (!(c & 0x80)) break;
-    }
-    tick += delta;
-    const int status = b.at(p++);
-    if (status == 0xFF) {
-      const int type = b.at(p++);
-      const int len = b.at(p++);
-      if (type == 0x51) {
-        EXPECT_EQ(len, 3);
-        f.micros = (b.at(p) << 16) | (b.at(p + 1) << 8) | b.at(p + 2);
-      } else if (type == 0x58) {
-        f.timeSignature44 = b.at(p) == 4 && b.at(p + 1) == 2;
-      } else if (type == 0x2F) {
-        f.endTick = tick;
-        EXPECT_EQ(p + static_cast<std::size_t>(len), b.size());
-      } else {
-        ADD_FAILURE() << "unexpected meta event " << type;
-      }
-      p += static_cast<std::size_t>(len);
-    } else {
-      EXPECT_TRUE(status == 0x80 || status == 0x90) << status;
-      const int d1 = b.at(p++), d2 = b.at(p++);
-      f.notes.push_back({tick, status, d1, d2});
-    }
-  }
-  return f;
-}
+using tw::testing::ReadEvent;
+using tw::testing::ReadFile;
+using tw::testing::readBack;
 
 TEST(MidiFile, ChordsHeldForABarEach) {
   std::string error;
   MidiWriteOptions options;  // 100 bpm, velocity 90
-  const auto bytes = encodeMidiFile({{50, 53, 57, 60}, {}, {55, 59, 62, 65}}, options, error);
+  const auto bytes = encodeMidiFile(oneChordPerBar({{50, 53, 57, 60}, {}, {55, 59, 62, 65}}), options, error);
   ASSERT_TRUE(error.empty()) << error;
   const ReadFile f = readBack(bytes);
   EXPECT_EQ(f.format, 1);
@@ -111,7 +42,7 @@ TEST(MidiFile, ChordsHeldForABarEach) {
 
 TEST(MidiFile, RepeatedNotesAreReleasedBeforeTheyStrikeAgain) {
   std::string error;
-  const auto f = readBack(encodeMidiFile({{60}, {60}}, {}, error));
+  const auto f = readBack(encodeMidiFile(oneChordPerBar({{60}, {60}}), {}, error));
   const std::vector<ReadEvent> want{{0, 0x90, 60, 90}, {1920, 0x80, 60, 0}, {1920, 0x90, 60, 90}, {3840, 0x80, 60, 0}};
   EXPECT_EQ(f.notes, want);
 }
@@ -122,7 +53,7 @@ TEST(MidiFile, RhythmEventsPickTheirVoices) {
   options.tempoBpm = 120;
   options.velocity = 64;
   options.rhythm = {{0, 4, "bass"}, {4, 4, "upper"}, {8, 2, "middle"}, {12, 4, "top"}};
-  const auto f = readBack(encodeMidiFile({{48, 64, 67, 72}}, options, error));
+  const auto f = readBack(encodeMidiFile(oneChordPerBar({{48, 64, 67, 72}}), options, error));
   ASSERT_TRUE(error.empty());
   EXPECT_EQ(f.micros, 500000);
   const std::vector<ReadEvent> want{
@@ -136,7 +67,7 @@ TEST(MidiFile, RhythmEventsPickTheirVoices) {
 
 TEST(MidiFile, NotesOutsideTheMidiRangeAreLeftOut) {
   std::string error;
-  const auto f = readBack(encodeMidiFile({{-5, 60, 60, 200}}, {}, error));
+  const auto f = readBack(encodeMidiFile(oneChordPerBar({{-5, 60, 60, 200}}), {}, error));
   EXPECT_EQ(f.notes.size(), 2u);
 }
 
@@ -144,20 +75,64 @@ TEST(MidiFile, LongDeltasUseSeveralBytes) {
   std::string error;
   std::vector<std::vector<int>> chords(100);  // 99 silent bars, then one note
   chords.back() = {60};
-  const auto f = readBack(encodeMidiFile(chords, {}, error));
+  const auto f = readBack(encodeMidiFile(oneChordPerBar(chords), {}, error));
   ASSERT_EQ(f.notes.size(), 2u);
   EXPECT_EQ(f.notes[0].tick, 99 * 1920);
+}
+
+// Chords share their bars; a pattern runs in bar time and each chord sounds the parts of its
+// events that fall within its share (struck again where a chord changes inside an event).
+TEST(MidiFile, ChordsSoundForTheirShareOfTheBar) {
+  struct Case {
+    const char* name;
+    std::vector<MidiRhythmEvent> rhythm;
+    std::vector<MidiChord> chords;
+    std::vector<ReadEvent> want;
+  };
+  const Case cases[] = {
+      {"held: two beats each, then a bar",
+       {},
+       {{{60}, {0, 0, 2}}, {{62}, {0, 1, 2}}, {{64}, {1, 0, 1}}},
+       {{0, 0x90, 60, 90}, {960, 0x80, 60, 0}, {960, 0x90, 62, 90}, {1920, 0x80, 62, 0},
+        {1920, 0x90, 64, 90}, {3840, 0x80, 64, 0}}},
+      {"half notes over four quarter chords",
+       {{0, 8, "all"}, {8, 8, "all"}},
+       {{{60}, {0, 0, 4}}, {{62}, {0, 1, 4}}, {{64}, {0, 2, 4}}, {{65}, {0, 3, 4}}},
+       {{0, 0x90, 60, 90}, {480, 0x80, 60, 0}, {480, 0x90, 62, 90}, {960, 0x80, 62, 0},
+        {960, 0x90, 64, 90}, {1440, 0x80, 64, 0}, {1440, 0x90, 65, 90}, {1920, 0x80, 65, 0}}},
+      {"charleston over two halves",
+       {{0, 6, "all"}, {6, 2, "all"}, {10, 6, "all"}},
+       {{{60}, {0, 0, 2}}, {{67}, {0, 1, 2}}},
+       {{0, 0x90, 60, 90}, {720, 0x80, 60, 0}, {720, 0x90, 60, 90}, {960, 0x80, 60, 0},
+        {1200, 0x90, 67, 90}, {1920, 0x80, 67, 0}}},
+      {"three to a bar, a silent share kept",
+       {},
+       {{{60}, {0, 0, 3}}, {{}, {0, 1, 3}}, {{62}, {0, 2, 3}}},
+       {{0, 0x90, 60, 90}, {640, 0x80, 60, 0}, {1280, 0x90, 62, 90}, {1920, 0x80, 62, 0}}},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    MidiWriteOptions options;
+    options.rhythm = c.rhythm;
+    const ReadFile f = readBack(encodeMidiFile(c.chords, options, error));
+    ASSERT_TRUE(error.empty()) << c.name << ": " << error;
+    EXPECT_EQ(f.notes, c.want) << c.name;
+    EXPECT_EQ(f.endTick, c.chords.back().share.bar * 1920 + 1920) << c.name;
+  }
+  std::string error;
+  EXPECT_TRUE(encodeMidiFile({{{60}, {0, 2, 2}}}, {}, error).empty());
+  EXPECT_FALSE(error.empty());
 }
 
 TEST(MidiFile, BadOptionsAreRefused) {
   std::string error;
   MidiWriteOptions options;
   options.tempoBpm = 0;
-  EXPECT_TRUE(encodeMidiFile({{60}}, options, error).empty());
+  EXPECT_TRUE(encodeMidiFile(oneChordPerBar({{60}}), options, error).empty());
   EXPECT_FALSE(error.empty());
   options = {};
   options.rhythm = {{15, 100, "all"}};
-  EXPECT_TRUE(encodeMidiFile({{60}}, options, error).empty());
+  EXPECT_TRUE(encodeMidiFile(oneChordPerBar({{60}}), options, error).empty());
   EXPECT_FALSE(error.empty());
 }
 
@@ -166,17 +141,17 @@ TEST(MidiFile, WritesThroughATemporaryFile) {
   const fs::path folder = fs::temp_directory_path() / ("tw-midi-test-" + std::to_string(::getpid()));
   fs::create_directories(folder);
   const fs::path target = folder / "out.mid";
-  EXPECT_EQ(writeMidiFile(target.string(), {{60, 64, 67}}, {}), "");
+  EXPECT_EQ(writeMidiFile(target.string(), oneChordPerBar({{60, 64, 67}}), {}), "");
   std::ifstream in(target, std::ios::binary);
   std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
   std::string error;
-  EXPECT_EQ(bytes, encodeMidiFile({{60, 64, 67}}, {}, error));
+  EXPECT_EQ(bytes, encodeMidiFile(oneChordPerBar({{60, 64, 67}}), {}, error));
   std::size_t entries = 0;
   for ([[maybe_unused]] const auto& e : fs::directory_iterator(folder)) ++entries;
   EXPECT_EQ(entries, 1u);  // no temporary file left
 
-  EXPECT_NE(writeMidiFile((folder / "missing" / "x.mid").string(), {{60}}, {}), "");
-  EXPECT_NE(writeMidiFile(folder.string(), {{60}}, {}), "");
+  EXPECT_NE(writeMidiFile((folder / "missing" / "x.mid").string(), oneChordPerBar({{60}}), {}), "");
+  EXPECT_NE(writeMidiFile(folder.string(), oneChordPerBar({{60}}), {}), "");
   EXPECT_FALSE(fs::exists(folder / "missing"));
   fs::remove_all(folder);
 }

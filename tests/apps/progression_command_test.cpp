@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "apps/command_runner.hpp"
+#include "apps/midi_reader.hpp"
 
 #include <array>
 #include <cstdio>
@@ -126,6 +127,40 @@ TEST(ProgressionCommand, WritesAMidiFile) {
   EXPECT_NE(bad.out.find("cannot write"), std::string::npos);
   EXPECT_FALSE(fs::exists(folder / "missing"));
   fs::remove_all(folder);
+}
+
+TEST(ProgressionCommand, BarLinesGiveTheChordsTheirTimeInTheMidiFile) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("tw-progression-bars-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const std::string file = (folder / "bars.mid").string();
+  // Two beats each, then a whole bar: C (60 64 67) from 0, G (67 71 74) from 960, F from 1920.
+  CommandRun r = progression("'C G | F |' --midi " + file);
+  ASSERT_EQ(r.status, 0) << r.out;
+  tw::testing::ReadFile f = tw::testing::readMidiFile(file);
+  EXPECT_EQ(f.endTick, 2 * 1920);
+  std::vector<long long> starts;
+  for (const auto& [tick, note] : tw::testing::strikes(f)) starts.push_back(tick);
+  EXPECT_EQ(starts, (std::vector<long long>{0, 0, 0, 960, 960, 960, 1920, 1920, 1920}));
+  // A repeat sign fills its own bar; a rhythm plays within each chord's share.
+  r = progression("'C | % G' --midi " + file + " --rhythm quarter");
+  ASSERT_EQ(r.status, 0) << r.out;
+  f = tw::testing::readMidiFile(file);
+  EXPECT_EQ(f.endTick, 2 * 1920);
+  EXPECT_EQ(tw::testing::strikes(f).size(), 24u);  // eight quarters of three-note chords
+  EXPECT_EQ(tw::testing::strikes(f)[12].first, 1920);
+  fs::remove_all(folder);
+}
+
+TEST(ProgressionCommand, ReadsChartSpellingsAndSaysSoUnlessStrict) {
+  CommandRun r = progression("'Dm7 G7+ | Cm/maj7 Ch7 |'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(tw::testing::contains(r, "read G7+ as G7#5")) << r.out;
+  EXPECT_TRUE(tw::testing::contains(r, "read Cm/maj7 as CmM7")) << r.out;
+  EXPECT_TRUE(tw::testing::contains(r, "read Ch7 as Cm7b5")) << r.out;
+  r = progression("'Dm7 G7+ | Cm/maj7 Ch7 |' --strict");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(tw::testing::contains(r, "not a chord symbol: 'G7+', 'Cm/maj7', 'Ch7'")) << r.out;
 }
 
 TEST(ProgressionCommand, RhythmPatternStrikesTheVoicingParts) {

@@ -51,4 +51,14 @@ TEST(VoiceCommand, BadInputFailsClearly) {
   EXPECT_EQ(r.status, 2);
 }
 
+TEST(VoiceCommand, ReadsAChartSpellingUnlessStrict) {
+  CommandRun r = voice("Bbm/maj7");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(tw::testing::contains(r, "read Bbm/maj7 as BbmM7")) << r.out;
+  EXPECT_TRUE(tw::testing::contains(r, "70 Bb4  73 Db5  77 F5  81 A5")) << r.out;
+  r = voice("Bbm/maj7 --strict");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(tw::testing::contains(r, "read Bbm/maj7")) << r.out;
+}
+
 }  // namespace

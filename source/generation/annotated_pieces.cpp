@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "chord/chart_reader.hpp"
 #include "chord/pitch_spelling.hpp"
 #include "chord/quality_catalogue.hpp"
 #include "generation/mode_judgment.hpp"
@@ -45,6 +46,14 @@ class PieceChords {
   void reject(const std::string& text, const std::string& reason) {
     tw::reject(reading_, text, reason);
     gap_ = true;
+    entries_ = true;
+    rejected_ = true;
+  }
+  // Counts the piece as seen, and as fully read when nothing in it was rejected.
+  void finish() {
+    if (!entries_) return;
+    ++reading_.piecesSeen;
+    if (!rejected_) ++reading_.piecesFullyRead;
   }
   void rest() {
     ++reading_.noChord;
@@ -52,6 +61,7 @@ class PieceChords {
   }
   void add(ParsedChord chord, KeyContext key, double duration, bool phraseStart) {
     ++reading_.chordsRead;
+    entries_ = true;
     chords_.push_back({std::move(chord), key, duration, phraseStart, gap_});
     gap_ = false;
   }
@@ -61,6 +71,8 @@ class PieceChords {
   DatasetReading& reading_;
   std::vector<AnnotatedChord> chords_;
   bool gap_ = false;
+  bool entries_ = false;
+  bool rejected_ = false;
 };
 
 std::string stringAt(const Json& array, std::size_t i) {
@@ -162,6 +174,7 @@ DatasetReading readWhenInRome(const std::string& folder) {
       }
       read.add(*converted.chord, *key, 1.0, startsPhrase);
     }
+    read.finish();
     piece.chords = std::move(read.chords());
     if (!piece.chords.empty()) reading.pieces.push_back(std::move(piece));
   }
@@ -196,6 +209,7 @@ DatasetReading readRockCorpus(const std::string& folder) {
       }
       read.add(*converted.chord, KeyContext{*tonic, false, false}, duration, read.chords().empty());
     }
+    read.finish();
     piece.chords = std::move(read.chords());
     judgeModes(piece);
     if (!piece.chords.empty()) reading.pieces.push_back(std::move(piece));
@@ -240,6 +254,7 @@ DatasetReading readBillboard(const std::string& folder) {
       }
       read.add(*converted.chord, KeyContext{*tonic, false, false}, duration, sectionStart);
     }
+    read.finish();
     piece.chords = std::move(read.chords());
     judgeModes(piece);
     if (!piece.chords.empty()) reading.pieces.push_back(std::move(piece));
@@ -247,7 +262,7 @@ DatasetReading readBillboard(const std::string& folder) {
   return reading;
 }
 
-DatasetReading readJazzCorpus(const std::string& folder) {
+DatasetReading readJazzCorpus(const std::string& folder, SymbolReading symbols) {
   namespace fs = std::filesystem;
   DatasetReading reading;
   reading.name = "jazz-corpus";
@@ -279,12 +294,17 @@ DatasetReading readJazzCorpus(const std::string& folder) {
             read.rest();
             continue;
           }
-          auto parsed = parseChordSymbol(symbol);
-          if (!parsed) {
+          ChartChord parsed = symbols == SymbolReading::chart ? readChartChord(symbol)
+                                                               : ChartChord{parseChordSymbol(symbol), {}};
+          if (!parsed.chord) {
             read.reject(symbol, "chord parser");
             continue;
           }
-          read.add(std::move(*parsed), KeyContext{}, 1.0 / static_cast<double>(barChords.size()),
+          if (!parsed.readAs.empty()) {
+            ++reading.rewrittenCount;
+            ++reading.rewritten[symbol];
+          }
+          read.add(std::move(*parsed.chord), KeyContext{}, 1.0 / static_cast<double>(barChords.size()),
                    bar % 8 == 0 && &symbol == &barChords.front());
         }
         barChords.clear();
@@ -296,6 +316,7 @@ DatasetReading readJazzCorpus(const std::string& folder) {
       }
       if (!barChords.empty()) flushBar();
     }
+    read.finish();
     auto& chords = read.chords();
     if (chords.empty()) continue;
     // A lead sheet's key signature often defaults to C: the key is judged from the chords.

@@ -31,13 +31,22 @@ struct DatasetReading {
   long noChord = 0;     // rests and no-chord marks
   long rejectedCount = 0;
   std::map<std::string, long> rejected;  // symbol (and reason) -> occurrences
+  long rewrittenCount = 0;               // chord symbols read through the chart reader's table
+  std::map<std::string, long> rewritten;  // chart symbol -> occurrences
+  long piecesSeen = 0;                   // pieces with at least one chord entry
+  long piecesFullyRead = 0;              // of those, pieces none of whose entries was rejected
   bool found = false;                    // the data set's files were present
 };
+
+// How the lead-sheet reader reads chord symbols: as the catalogue spells them, or through the
+// chart reader's table of chart spellings as well.
+enum class SymbolReading { catalogue, chart };
 
 DatasetReading readWhenInRome(const std::string& datasetsFolder);
 DatasetReading readRockCorpus(const std::string& datasetsFolder);
 DatasetReading readBillboard(const std::string& datasetsFolder);
-DatasetReading readJazzCorpus(const std::string& datasetsFolder);
+DatasetReading readJazzCorpus(const std::string& datasetsFolder,
+                              SymbolReading symbols = SymbolReading::chart);
 
 // A fixed tenth of the pieces (by a seeded hash of their ids), kept out of the corpora for
 // evaluation. Splits `reading.pieces` into the kept and the held-out ones.

@@ -160,7 +160,7 @@ BuiltCorpora buildCorpora(const std::string& datasetsFolder) {
       {readBillboard, "popedm", false},
       {readWhenInRome, "classical", true},
       {readRockCorpus, "rock", false},
-      {readJazzCorpus, "jazzneosoul", false},
+      {[](const std::string& folder) { return readJazzCorpus(folder); }, "jazzneosoul", false},
   };
   BuiltCorpora built;
   // Continuation weights: each data set brings the same total mass, so no set drowns another.
@@ -178,6 +178,8 @@ BuiltCorpora buildCorpora(const std::string& datasetsFolder) {
     summary.noChord = reading.noChord;
     summary.rejectedCount = reading.rejectedCount;
     summary.rejected = reading.rejected;
+    summary.rewrittenCount = reading.rewrittenCount;
+    summary.rewritten = reading.rewritten;
     auto heldOut = holdOutTenth(reading.pieces);
     summary.piecesUsed = reading.pieces.size();
     summary.piecesHeldOut = heldOut.size();

@@ -22,6 +22,8 @@ struct DatasetSummary {
   long noChord = 0;
   long rejectedCount = 0;
   std::map<std::string, long> rejected;
+  long rewrittenCount = 0;  // chart spellings read through the chart reader's table
+  std::map<std::string, long> rewritten;
   long unnamedChords = 0;  // chords no realisable numeral names
   long transitions = 0;
 };

@@ -11,7 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/chart_reading.hpp"
 #include "analysis/progression_parsing.hpp"
+#include "chord/chart_reader.hpp"
 #include "chord/chord_parser.hpp"
 #include "chord/quality_catalogue.hpp"
 #include "generation/continuation_corpus.hpp"
@@ -94,6 +96,30 @@ inline void runChordSymbolInput(Bytes bytes, Violations& found) {
       if (!again || again->root != chord->root || again->quality != chord->quality || again->bass != chord->bass)
         found.add("written symbol does not read back as the same chord: " + excerpt(written));
     }
+  });
+  // The chart reader: a rewrite stays short, always reads, and never touches a symbol the
+  // parser reads as written.
+  guarded("chart reader", found, [&] {
+    const auto rewritten = rewriteChartSymbol(text);
+    const ChartChord read = readChartChord(text);
+    if (parseChordSymbol(text)) {
+      if (!read.chord || !read.readAs.empty()) found.add("chart reader changed a readable symbol: " + excerpt(text));
+      return;
+    }
+    if (!rewritten) {
+      if (read.chord) found.add("chart reader read a symbol without a rewrite: " + excerpt(text));
+      return;
+    }
+    if (rewritten->size() > text.size() + kChartRewriteGrowth)
+      found.add("chart rewrite grew past its bound: " + excerpt(*rewritten));
+    if (!read.chord || read.readAs != *rewritten) found.add("chart rewrite does not read: " + excerpt(*rewritten));
+    else checkParsedChord(*read.chord, "chart-read " + excerpt(text, 60), found);
+  });
+  guarded("chart bars", found, [&] {
+    for (const ChartToken& token : chartTokens(text))
+      if (token.share.bar < 0 || token.share.parts < 1 || token.share.part < 0 ||
+          token.share.part >= token.share.parts || token.text.empty())
+        found.add("chart token with a broken share: " + excerpt(text));
   });
 }
 

@@ -115,6 +115,13 @@ int listModifiers(const std::string& chord, const std::string& style, bool json)
 int applyModifiers(const std::string& chord, std::vector<std::string> modifiers, bool exact,
                    const std::string& style, const Json& octave, const std::string& bass,
                    bool json) {
+  // The engine passes unknown ids over; on the command line one is a typing slip.
+  for (const auto& id : modifiers) {
+    if (tw::findModifier(id)) continue;
+    std::cerr << "tonalweaver modify: Unknown modifier: " << id << "\n'tonalweaver modify " << chord
+              << "' lists the modifiers\n";
+    return 1;
+  }
   if (!exact) {
     const auto available = tw::handleGetAvailableModifiers({{"chord", chord}});
     if (available.payload.contains("error")) {
@@ -141,8 +148,6 @@ int applyModifiers(const std::string& chord, std::vector<std::string> modifiers,
   if (p.contains("error")) {
     std::cerr << "tonalweaver modify: " << p.at("error").get<std::string>();
     if (p.contains("quality")) std::cerr << " (" << p.at("quality").get<std::string>() << ")";
-    if (p.at("error").get<std::string>().starts_with("Unknown modifier"))
-      std::cerr << "\n'tonalweaver modify " << chord << "' lists the modifiers";
     std::cerr << "\n";
     return 1;
   }

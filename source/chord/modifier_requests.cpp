@@ -67,13 +67,6 @@ std::optional<VoicingStyle> styleNamedBy(const Json& payload, const char* key) {
   return styleFromId(it->get_ref<const std::string&>());
 }
 
-// A misspelt id would otherwise be ignored and the request answered with some other chord.
-const std::string* firstUnknownModifier(const std::vector<std::string>& ids) {
-  for (const auto& id : ids)
-    if (!findModifier(id)) return &id;
-  return nullptr;
-}
-
 // Ids that, toggled into the current list, give a quality the requested style cannot voice.
 std::vector<std::string> voicingChangingIds(const ParsedChord& chord,
                                             const std::vector<std::string>& current,
@@ -108,8 +101,6 @@ HandlerReply handleGetAvailableModifiers(const Json& payload) {
   Json reply;
   try {
     const auto selected = readIdList(payload, "selected");
-    if (const auto* unknown = firstUnknownModifier(selected))
-      return errorReply(kAvailableModifiers, payload, "Unknown modifier: " + *unknown);
 
     auto availability = modifierAvailability(*chord, selected);
     const auto& current = selected.empty() ? availability.active : selected;
@@ -139,10 +130,9 @@ HandlerReply handleApplyModifiers(const Json& payload) {
   const auto chord = parseChordSymbol(chordText);
   if (!chord) return errorReply(kModifiedChord, payload, "Invalid chord: " + chordText);
 
+  // Ids the table does not know are passed on: applying them leaves their degree group
+  // with no recognised choice, which switches that degree off.
   const auto ids = readIdList(payload, "modifiers");
-  if (const auto* unknown = firstUnknownModifier(ids))
-    return errorReply(kModifiedChord, payload, "Unknown modifier: " + *unknown);
-
   const auto quality = applyModifiers(*chord, ids);
   if (quality.empty())
     return errorReply(kModifiedChord, payload, "Unable to apply modifiers to chord quality");

@@ -94,10 +94,10 @@ struct SlotRequest {
   bool hasManualNotes() const { return !manualNotes.empty(); }
 };
 
-// A slot that is not an object reads as a slot whose chord does not parse.
+// A slot that is not an object is a malformed request, as a member of the wrong JSON type is.
 SlotRequest readSlot(const Json& slot, bool solverPath) {
+  (void)slot.get_ref<const Json::object_t&>();  // raises the library's type error otherwise
   SlotRequest s;
-  if (!slot.is_object()) return s;
   s.chord = parseChordSymbol(readText(slot, "chord"));
   s.style = styleFromId(readText(slot, "style"));
   s.octave = readBounded(slot, "octave", 4);
@@ -243,12 +243,14 @@ HandlerReply solverError(const char* error, const std::string& message, const ch
   return {kErrorType, std::move(reply)};
 }
 
-HandlerReply voiceWithSolver(const Json& payload, const Json& slots,
+struct SolverOptions {
+  bool allowBassChanges = false;
+  bool includeDebug = false;
+};
+
+HandlerReply voiceWithSolver(const SolverOptions& options, const Json& slots,
                              const ProgressionTransposition& shift, const DisplayContext& display,
                              const Echo& echo) {
-  const bool allowBassChanges = readBool(payload, "allow_bass_changes", false);
-  const bool includeDebug = readBool(payload, "include_avl_debug", false);
-
   std::vector<SlotRequest> requests;
   requests.reserve(slots.size());
   for (const Json& slotJson : slots) {
@@ -279,7 +281,7 @@ HandlerReply voiceWithSolver(const Json& payload, const Json& slots,
   takeAvlDebugLines();  // nothing left over from an earlier solve
   std::vector<std::vector<int>> solved;
   try {
-    solved = solveProgression(avlSlots, allowBassChanges, includeDebug);
+    solved = solveProgression(avlSlots, options.allowBassChanges, options.includeDebug);
   } catch (const std::exception& failure) {
     return solverError("auto_voice_lead failed", failure.what(), "auto_voice_lead_failed",
                        takeAvlDebugLines(), echo);
@@ -309,7 +311,7 @@ HandlerReply voiceWithSolver(const Json& payload, const Json& slots,
     arrays.voicings.push_back(output);
   }
   Json reply = std::move(arrays).payload();
-  if (includeDebug && !debug.empty()) reply["avl_debug"] = debug;
+  if (options.includeDebug && !debug.empty()) reply["avl_debug"] = debug;
   echo.into(reply);
   return {kReplyType, std::move(reply)};
 }
@@ -349,16 +351,19 @@ HandlerReply handleGenerateProgression(const Json& payload) {
   }
   const auto slots = payload.find("slots");
   if (slots == payload.end() || !slots->is_array()) {
-    Json reply{{"message", "Missing slots array"}};
-    copyRequestId(payload, reply);
-    return {kErrorType, std::move(reply)};
+    // Nothing of the request is echoed before its slots are known to be there.
+    return {kErrorType, Json{{"message", "Missing slots array"}}};
   }
   const Echo echo = readEcho(payload);
   const bool autoVoiceLead = readBool(payload, "auto_voice_lead", false);
+  // The solver's options are checked on both paths: a malformed one is an error even where
+  // it would not be used.
+  const SolverOptions solverOptions{readBool(payload, "allow_bass_changes", false),
+                                    readBool(payload, "include_avl_debug", false)};
   const ProgressionTransposition shift =
       progressionTransposition(readInteger(payload, "semitone_transpose", 0));
   const DisplayContext display = readDisplayContext(payload);
-  if (autoVoiceLead) return voiceWithSolver(payload, *slots, shift, display, echo);
+  if (autoVoiceLead) return voiceWithSolver(solverOptions, *slots, shift, display, echo);
   return voiceDirectly(*slots, shift, display, echo);
 }
 

@@ -33,7 +33,8 @@ TEST(GenerateProgression, PayloadMustBeAnObject) {
 }
 
 TEST(GenerateProgression, MissingSlotsArray) {
-  for (const Json& payload : {Json::object(), Json{{"slots", "C F"}}, Json{{"slots", nullptr}, {"source", "ui"}}}) {
+  for (const Json& payload : {Json::object(), Json{{"slots", "C F"}}, Json{{"slots", nullptr}, {"source", "ui"}},
+                              Json{{"slots", nullptr}, {"request_id", "r"}}}) {
     const auto reply = handleGenerateProgression(payload);
     EXPECT_EQ(reply.type, "progression_error");
     EXPECT_EQ(reply.payload, (Json{{"message", "Missing slots array"}}));
@@ -71,7 +72,7 @@ TEST(GenerateProgression, DirectPathVoicesEachSlotInItsStyle) {
 }
 
 TEST(GenerateProgression, UnknownStyleOrChordLeavesThatSlotEmpty) {
-  Json payload{{"slots", {slot("C"), slot("C", "Closed"), slot("Xyz"), Json(42), slot("G")}}};
+  Json payload{{"slots", {slot("C"), slot("C", "Closed"), slot("Xyz"), Json::object(), slot("G")}}};
   const auto reply = handleGenerateProgression(payload);
   ASSERT_EQ(reply.type, "progression_voicings");
   const Json& p = reply.payload;
@@ -142,6 +143,15 @@ TEST(GenerateProgression, WrongJsonTypesRaiseTheLibraryError) {
   EXPECT_THROW(handleGenerateProgression(Json{{"slots", {Json{{"chord", 5}}}}}), Json::type_error);
   EXPECT_THROW(handleGenerateProgression(Json{{"slots", {slot("C")}}, {"semitone_transpose", "2"}}), Json::type_error);
   EXPECT_THROW(handleGenerateProgression(Json{{"slots", {Json{{"chord", "C"}, {"style", "closed"}, {"drop_bass", 1}}}}}), Json::type_error);
+  // The solver's switches are checked on the direct path too.
+  EXPECT_THROW(handleGenerateProgression(Json{{"slots", {slot("C")}}, {"allow_bass_changes", 1}}), Json::type_error);
+  EXPECT_THROW(handleGenerateProgression(Json{{"slots", {slot("C")}}, {"include_avl_debug", "no"}}), Json::type_error);
+  // A slot that is not an object, on either path.
+  for (const bool solver : {false, true}) {
+    for (const Json& bad : {Json(), Json("C"), Json::array({"C", "closed"})})
+      EXPECT_THROW(handleGenerateProgression(Json{{"slots", {slot("C"), bad, slot("G")}}, {"auto_voice_lead", solver}}),
+                   Json::type_error) << bad.dump() << " solver " << solver;
+  }
 }
 
 TEST(GenerateProgression, EchoedKeys) {

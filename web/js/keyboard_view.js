@@ -1,6 +1,6 @@
 // The keyboard view: a piano roll with one column per chord of the progression, and a keyboard
 // that shows the selected voicing. Both are drawn from the state; clicking a column selects it.
-import { noteName, isBlackKey } from './note_names.js';
+import { noteName, isBlackKey, voicingNoteNames } from './note_names.js';
 
 const SVG = 'http://www.w3.org/2000/svg';
 const ROW_HEIGHT = 7;
@@ -21,7 +21,7 @@ export class KeyboardView {
     this.onSelect = onSelect;
     this.range = { min: 36, max: 84 };
     this.playing = -1;
-    this.preview = null; // {notes, label}: a voicing heard on its own, shown until the next redraw
+    this.preview = null; // {notes, labels, label}: a voicing heard on its own, shown until the next redraw
   }
 
   setRange(min, max) { this.range = { min, max }; }
@@ -42,9 +42,9 @@ export class KeyboardView {
     this.renderKeyboard(state, low, high);
     const slot = state.selected;
     if (this.preview) {
-      this.notesText.textContent = `${this.preview.label}: ${this.preview.notes.map(noteName).join(' ')} (MIDI ${this.preview.notes.join(' ')})`;
+      this.notesText.textContent = `${this.preview.label}: ${voicingNoteNames(this.preview.notes, this.preview.labels).join(' ')} (MIDI ${this.preview.notes.join(' ')})`;
     } else if (slot && slot.notes.length) {
-      this.notesText.textContent = `${slot.display || slot.chord}: ${slot.notes.map(noteName).join(' ')} (MIDI ${slot.notes.join(' ')})`;
+      this.notesText.textContent = `${slot.display || slot.chord}: ${voicingNoteNames(slot.notes, slot.labels).join(' ')} (MIDI ${slot.notes.join(' ')})`;
     } else if (slot) {
       this.notesText.textContent = `${slot.chord}: not voiced yet`;
     } else {
@@ -60,7 +60,7 @@ export class KeyboardView {
     const width = KEY_STRIP + columns * columnWidth;
     const height = rows * ROW_HEIGHT + 18;
     const root = svg('svg', { viewBox: `0 0 ${width} ${height}`, width, height, role: 'img' });
-    const described = state.slots.map((s) => `${s.display || s.chord}: ${s.notes.length ? s.notes.map(noteName).join(' ') : 'not voiced'}`);
+    const described = state.slots.map((s) => `${s.display || s.chord}: ${s.notes.length ? voicingNoteNames(s.notes, s.labels).join(' ') : 'not voiced'}`);
     root.setAttribute('aria-label', described.length ? `Piano roll. ${described.join('; ')}` : 'Piano roll, empty');
     const y = (midi) => (high - midi) * ROW_HEIGHT + 18;
     for (let m = low; m <= high; m += 1) {
@@ -79,13 +79,14 @@ export class KeyboardView {
       const title = svg('text', { x: x + 4, y: 13, class: 'column-title' });
       title.textContent = slot.display || slot.chord;
       column.append(title);
-      for (const n of slot.notes) {
+      const names = voicingNoteNames(slot.notes, slot.labels);
+      slot.notes.forEach((n, k) => {
         const note = svg('rect', { x: x + 4, y: y(n) + 0.5, width: columnWidth - 8, height: ROW_HEIGHT - 1, rx: 2, class: 'note', 'data-midi': n, 'data-slot': i });
         const tip = svg('title');
-        tip.textContent = noteName(n);
+        tip.textContent = names[k];
         note.append(tip);
         column.append(note);
-      }
+      });
       column.addEventListener('click', () => this.onSelect(i));
       root.append(column);
     });
@@ -93,18 +94,20 @@ export class KeyboardView {
   }
 
   renderKeyboard(state, low, high) {
-    const shown = this.preview ? this.preview.notes : (state.selected ? state.selected.notes : []);
-    const sounding = new Set(shown);
+    const source = this.preview || state.selected || { notes: [], labels: [] };
+    const shown = source.notes;
+    const names = voicingNoteNames(shown, source.labels);
+    const sounding = new Map(shown.map((n, k) => [n, names[k]]));
     const keys = document.createElement('div');
     keys.className = 'keys';
     for (let m = low; m <= high; m += 1) {
       const key = document.createElement('div');
       key.className = `key ${isBlackKey(m) ? 'black' : 'white'}${sounding.has(m) ? ' down' : ''}`;
       key.dataset.midi = String(m);
-      key.title = noteName(m);
+      key.title = sounding.get(m) || noteName(m);
       if (sounding.has(m)) {
         const label = document.createElement('span');
-        label.textContent = noteName(m);
+        label.textContent = sounding.get(m);
         key.append(label);
       }
       keys.append(key);
@@ -112,7 +115,7 @@ export class KeyboardView {
     const slot = state.selected;
     const name = this.preview ? this.preview.label : (slot ? slot.display || slot.chord : '');
     this.keyboard.setAttribute('role', 'img');
-    this.keyboard.setAttribute('aria-label', shown.length ? `Keyboard: ${name} sounds ${shown.map(noteName).join(' ')}` : 'Keyboard: nothing selected');
+    this.keyboard.setAttribute('aria-label', shown.length ? `Keyboard: ${name} sounds ${names.join(' ')}` : 'Keyboard: nothing selected');
     this.keyboard.replaceChildren(keys);
   }
 }

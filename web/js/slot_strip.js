@@ -1,6 +1,6 @@
 // The chords of the progression as a list of options, one tab stop for the whole list (arrow
 // keys move between chords), each showing its symbol, numeral and notes.
-import { noteName } from './note_names.js';
+import { voicingNoteNames } from './note_names.js';
 
 export class SlotStrip {
   constructor({ container, state, onSelect, onAudition, onRemove }) {
@@ -34,9 +34,10 @@ export class SlotStrip {
       const roman = document.createElement('span');
       roman.className = 'slot-roman';
       roman.textContent = slot.roman || ' ';
+      const names = voicingNoteNames(slot.notes, slot.labels).join(' ');
       const notes = document.createElement('span');
       notes.className = 'slot-notes';
-      notes.textContent = slot.notes.length ? slot.notes.map(noteName).join(' ') : '—';
+      notes.textContent = slot.notes.length ? names : '—';
       option.append(symbol, roman, notes);
       if (slot.anchor) {
         const pin = document.createElement('span');
@@ -44,7 +45,7 @@ export class SlotStrip {
         pin.textContent = 'anchor';
         option.append(pin);
       }
-      option.setAttribute('aria-label', `${i + 1}: ${slot.display || slot.chord}${slot.roman ? `, ${slot.roman}` : ''}${slot.anchor ? ', anchor' : ''}${slot.notes.length ? `, notes ${slot.notes.map(noteName).join(' ')}` : ''}`);
+      option.setAttribute('aria-label', `${i + 1}: ${slot.display || slot.chord}${slot.roman ? `, ${slot.roman}` : ''}${slot.anchor ? ', anchor' : ''}${slot.notes.length ? `, notes ${names}` : ''}`);
       option.addEventListener('click', () => { this.onSelect(i); this.onAudition(i); });
       return option;
     });

@@ -192,6 +192,19 @@ test('note names are spelled as the engine spells them', { timeout: TEST_TIMEOUT
   assert.ok(labels.some((l) => /^Bb\d$/.test(l)) && !labels.some((l) => l.startsWith('A#')), labels.join(' '));
 });
 
+test('recalculated numerals keep the bass an inversion sounds', { timeout: TEST_TIMEOUT_MS }, async () => {
+  await setVoiceLeading(false);
+  await enterProgression('Cmaj7 F');
+  await page.fill('#slot-inversion', '1');
+  await page.press('#slot-inversion', 'Enter');
+  await settle();
+  const roman = () => page.locator('#slots [role="option"]').first().locator('.slot-roman').innerText();
+  assert.equal(await roman(), 'Imaj7/E');
+  await page.click('#recalculate');
+  await settle();
+  assert.equal(await roman(), 'Imaj7/E');
+});
+
 test('a suggestion taken at the cursor is inserted after it', { timeout: TEST_TIMEOUT_MS }, async () => {
   await enterProgression('Dm7 G7');
   await page.click('#slots [role="option"]:nth-child(2)');

@@ -282,7 +282,9 @@ async function recalculate(oldKey) {
   }
   reply.chords.forEach((c, i) => { if (state.slots[i]) state.slots[i].roman = c.roman || ''; });
   render();
-  if (oldKey) await voice();
+  // The numerals above read the chords as written; a voiced chord's numeral names the bass
+  // that sounds (an inversion reads Imaj7/F#), and voicing again brings those back.
+  await voice();
   status.info(oldKey ? `Moved the chords into ${state.key.root} ${state.key.mode}.` : 'Recalculated the numerals.');
 }
 

@@ -205,6 +205,26 @@ test('recalculated numerals keep the bass an inversion sounds', { timeout: TEST_
   assert.equal(await roman(), 'Imaj7/E');
 });
 
+test('a refused change and an empty progression say so, and nothing else', { timeout: TEST_TIMEOUT_MS }, async () => {
+  await setVoiceLeading(false);
+  await enterProgression('C7');
+  await page.click('#modifiers button[data-id="ninth-9"]');
+  await settle();
+  assert.match(await page.locator('#messages').innerText(), /The chord is now C9/);
+  await page.fill('#bass-note', 'Q');
+  await page.click('#bass-apply');
+  await settle();
+  await page.waitForFunction(() => document.getElementById('errors').textContent !== '');
+  assert.equal(await page.textContent('#errors'), 'Invalid bass: Q');
+  assert.equal(await page.textContent('#messages'), '', 'no success message beside the failure');
+
+  await enterProgression('');
+  await page.click('#play');
+  await settle();
+  assert.match(await page.locator('#messages').innerText(), /nothing to play/);
+  assert.equal(await page.getAttribute('#play', 'aria-pressed'), 'false');
+});
+
 test('a suggestion taken at the cursor is inserted after it', { timeout: TEST_TIMEOUT_MS }, async () => {
   await enterProgression('Dm7 G7');
   await page.click('#slots [role="option"]:nth-child(2)');

@@ -335,10 +335,12 @@ function currentRhythm() { return rhythms.get($('rhythm').value) || WHOLE_NOTE; 
 
 async function togglePlay() {
   if (player.playing) { player.stop(); return; }
+  if (state.slots.length === 0) { status.info('There is nothing to play yet: type a progression or generate one.'); return; }
   if (!state.voiced) await voice();
-  if (!state.voiced) return;
+  if (!state.voiced) return; // the voicing failed, and said why
   const started = player.play(state.slots, { rhythm: currentRhythm(), tempo: Number($('tempo').value), loop: $('loop').checked });
   if (started) { $('play').textContent = 'Stop'; $('play').setAttribute('aria-pressed', 'true'); status.info('Playing.'); }
+  else status.info('There is nothing to play: none of the chords has notes.');
 }
 
 player.addEventListener('slot', (e) => { strip.playing = e.detail; keyboardView.playing = e.detail; render(); });

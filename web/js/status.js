@@ -20,6 +20,9 @@ export class Status {
   info(text) { this.messagesEl.textContent = text; }
 
   error(text) {
+    // The failure is the latest news: an earlier success message beside it would read as the
+    // outcome of the same action.
+    this.messagesEl.textContent = '';
     // Re-announce an identical message as well: clear first, then set on the next frame.
     this.errorsEl.textContent = '';
     requestAnimationFrame(() => { this.errorsEl.textContent = text; });

@@ -369,17 +369,56 @@ test('playback starts, marks the sounding chord and stops', { timeout: TEST_TIME
   assert.equal(await page.textContent('#play'), 'Play', 'a pass without loop ends by itself');
 });
 
-test('a chord that does not parse is reported and nothing is lost', { timeout: TEST_TIMEOUT_MS }, async () => {
+test('a chord that does not parse is marked in place, and the others are voiced', { timeout: TEST_TIMEOUT_MS }, async () => {
+  await setVoiceLeading(true);
   await enterProgression('Am F C');
   await enterProgression('Dm7 Xq7 G7');
   await page.waitForFunction(() => document.getElementById('errors').textContent.includes('Xq7'));
-  assert.match(await page.locator('#errors').innerText(), /Could not read the chord “Xq7”/);
+  assert.match(await page.locator('#errors').innerText(), /Could not read the chord “Xq7”; it is skipped/);
   assert.equal(await page.getAttribute('#progression-text', 'aria-invalid'), 'true');
   assert.equal(await page.inputValue('#progression-text'), 'Dm7 Xq7 G7');
-  assert.equal(await page.locator('#slots [role="option"]').count(), 3, 'the last good progression stays');
+  assert.equal(await page.locator('#slots [role="option"]').count(), 3);
+  assert.equal(await page.locator('#slots .slot.unread').count(), 1);
+  assert.match(await page.getAttribute('#slot-1', 'aria-label'), /Xq7, not a chord the engine reads, skipped/);
+  const notes = await rollNotes();
+  assert.ok(notes[0].length > 0 && notes[2].length > 0, 'the chords around it are voiced');
+  assert.deepEqual(notes[1], []);
   await enterProgression('Dm7 G7');
   assert.equal(await page.getAttribute('#progression-text', 'aria-invalid'), null);
   assert.equal(await page.locator('#slots [role="option"]').count(), 2);
+  assert.equal(await page.locator('#slots .slot.unread').count(), 0);
+});
+
+test('a pasted chart with 7+, 07 and m/maj7 chords is read, voiced and keeps its text', { timeout: TEST_TIMEOUT_MS }, async () => {
+  await setVoiceLeading(true);
+  const chart = 'Dm7 G7+ | Cm/maj7 | F#07 B7 | Em |';
+  await enterProgression(chart);
+  assert.equal(await page.inputValue('#progression-text'), chart);
+  assert.equal(await page.locator('#slots [role="option"]').count(), 6);
+  assert.equal(await page.locator('#slots .slot.unread').count(), 0);
+  const notes = await rollNotes();
+  assert.ok(notes.every((n) => n.length > 0), 'every chord is voiced');
+  const readAs = await page.$$eval('#slots .slot-read', (spans) => spans.map((s) => s.textContent));
+  assert.deepEqual(readAs, ['G7+ read as G7#5', 'Cm/maj7 read as CmM7', 'F#07 read as F#m7b5']);
+  await page.click('#slot-1');
+  await page.waitForFunction(() => document.getElementById('chord-facts').textContent.includes('read as'));
+  assert.match(await page.textContent('#chord-facts'), /^G7\+ read as G7#5: root G, quality 7#5/);
+});
+
+test('the MIDI download follows the bar lines', { timeout: TEST_TIMEOUT_MS }, async () => {
+  await enterProgression('Dm9 G13 | Cmaj9 |');
+  await page.selectOption('#rhythm', 'none');
+  const voiced = await rollNotes();
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download-midi')]);
+  const { tracks } = readMidi(new Uint8Array(readFileSync(await download.path())));
+  const ons = tracks[1].filter((e) => e.kind === 0x90 && e.velocity > 0);
+  const offs = tracks[1].filter((e) => e.kind === 0x80 || (e.kind === 0x90 && e.velocity === 0));
+  const at = (list, tick) => list.filter((e) => e.tick === tick).map((e) => e.key).sort((x, y) => x - y);
+  // Two beats each, then a whole bar.
+  assert.deepEqual([at(ons, 0), at(ons, 960), at(ons, 1920)], voiced);
+  assert.deepEqual(at(offs, 960), voiced[0]);
+  assert.deepEqual(at(offs, 3840), voiced[2]);
+  assert.equal(ons.length, voiced.flat().length);
 });
 
 test('work in progress shows, and a refused request reads as a sentence', { timeout: TEST_TIMEOUT_MS }, async () => {

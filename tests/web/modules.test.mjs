@@ -7,6 +7,8 @@ import { toggleModifier } from '../../web/js/chord_editor.js';
 import { noteEvents, notesForVoices } from '../../web/js/rhythm.js';
 import { buildMidiFile } from '../../web/js/midi_file.js';
 import { voicingNoteNames } from '../../web/js/note_names.js';
+import { chartTokens, rewriteChartSymbol } from '../../web/js/chart_reader.js';
+import { ProgressionState } from '../../web/js/progression_state.js';
 
 function pieces(text, size, id = 'tw_chunk_1', type = 'supported_qualities') {
   const total = Math.ceil(text.length / size);
@@ -151,4 +153,62 @@ test('notes take the engine’s spellings, with the octave of their letter', () 
   // Labels that do not fit the notes are not trusted: sharp names instead.
   assert.deepEqual(voicingNoteNames([61, 65], ['Db']), ['C#4', 'F4']);
   assert.deepEqual(voicingNoteNames([61], ['Eb']), ['C#4']);
+});
+
+test('chart spellings are read as the engine reads them, the rest left alone', () => {
+  const cases = [
+    ['G7+', 'G7#5'], ['Bbm/maj7', 'BbmM7'], ['Bbm/maj7/G', 'BbmM7/G'], ['F#h7/C', 'F#m7b5/C'],
+    [' Eb07\t', 'Ebm7b5'], ['g7+', 'g7#5'], ['Cm+', 'Cm#5'], ['D2', 'Dsus2'], ['Bb4', 'Bbsus4'],
+    ['G7+/H', null], ['G7+/', null], ['G7+/Db7', null], ['Esus24', null], ['X7+', null], ['G7', null],
+    ['', null], ['G', null], ['G 7+', null], ['7+', null], ['G7++', null], ['Gm7add11', null],
+  ];
+  for (const [text, want] of cases) assert.equal(rewriteChartSymbol(text), want, text);
+});
+
+test('bar lines share the bars; without them every chord has a bar', () => {
+  const timed = (text) => chartTokens(text).map((t) => [t.text, t.share.bar, t.share.part, t.share.parts]);
+  assert.deepEqual(timed('Dm9 G13 | Cmaj9 |'), [['Dm9', 0, 0, 2], ['G13', 0, 1, 2], ['Cmaj9', 1, 0, 1]]);
+  assert.deepEqual(timed('Dm7 G7, Cmaj7'), [['Dm7', 0, 0, 1], ['G7', 1, 0, 1], ['Cmaj7', 2, 0, 1]]);
+  assert.deepEqual(timed('| C | | F G A |'), [['C', 0, 0, 1], ['F', 1, 0, 3], ['G', 1, 1, 3], ['A', 1, 2, 3]]);
+  assert.deepEqual(timed('% | % C'), [['C', 0, 0, 1]]);
+  assert.deepEqual(timed(' | ,| '), []);
+});
+
+test('each chord plays the rhythm within its share of the bar, and the file keeps the time', () => {
+  const slots = [
+    { notes: [60], share: { bar: 0, part: 0, parts: 2 } },
+    { notes: [67], share: { bar: 0, part: 1, parts: 2 } },
+    { notes: [], share: { bar: 1, part: 0, parts: 3 } },
+    { notes: [62], share: { bar: 1, part: 1, parts: 3 } },
+    { notes: [64], share: { bar: 1, part: 2, parts: 3 } },
+  ];
+  const charleston = { pattern: [{ offset: 0, duration: 6 }, { offset: 6, duration: 2 }, { offset: 10, duration: 6 }] };
+  const events = noteEvents(slots, charleston).map((e) => [e.slot, e.step * 120, (e.step + e.duration) * 120]);
+  assert.deepEqual(events, [[0, 0, 720], [0, 720, 960], [1, 1200, 1920],
+    [3, 2560, 2640], [3, 2640, 2880], [3, 3120, 3200], [4, 3200, 3840]]);
+  const held = noteEvents(slots).map((e) => [e.slot, Math.round(e.step * 120), Math.round((e.step + e.duration) * 120)]);
+  assert.deepEqual(held, [[0, 0, 960], [1, 960, 1920], [3, 2560, 3200], [4, 3200, 3840]]);
+  // The file ends with the last bar even when its last share is silent.
+  const bytes = buildMidiFile([slots[0], { notes: [], share: { bar: 0, part: 1, parts: 2 } }], { tempo: 120 });
+  assert.deepEqual([...bytes.subarray(bytes.length - 10)], [0x87, 0x40, 0x80, 60, 0, 0x87, 0x40, 0xff, 0x2f, 0x00]);
+});
+
+test('editing the chords keeps the bars: a chord inserted inside a bar joins it, after a bar takes its own', () => {
+  const state = new ProgressionState();
+  state.setChart(chartTokens('Dm7 G7 | C').map((t) => ({ chord: t.text, typed: t.text, unread: false, share: t.share })));
+  assert.equal(state.text(), 'Dm7 G7 | C');
+  state.cursor = 0;
+  state.insertAfterCursor('A7');
+  assert.equal(state.text(), 'Dm7 A7 G7 | C');
+  state.cursor = 2;
+  state.insertAfterCursor('Db7');
+  assert.equal(state.text(), 'Dm7 A7 G7 | Db7 | C');
+  state.cursor = 1;
+  state.removeAtCursor();
+  state.cursor = 0;
+  state.moveSelected(1);
+  assert.equal(state.text(), 'G7 Dm7 | Db7 | C');
+  state.cursor = 0;
+  state.removeAtCursor();
+  assert.equal(state.text(), 'Dm7 Db7 C');
 });

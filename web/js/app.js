@@ -9,6 +9,7 @@ import { buildMidiFile, downloadMidiFile } from './midi_file.js';
 import { SuggestionsPanel } from './suggestions_panel.js';
 import { ChordEditor } from './chord_editor.js';
 import { WHOLE_NOTE } from './rhythm.js';
+import { chartTokens, rewriteChartSymbol } from './chart_reader.js';
 import { installShortcuts } from './shortcuts.js';
 import { loadCatalogues } from './catalogues.js';
 import { DiatonicPalette, QualityList } from './chord_lists.js';
@@ -104,22 +105,53 @@ function render() {
 }
 
 // ---- reading, voicing ------------------------------------------------------------------------
+// The field is read as a chart: bar lines give each chord its share of a bar, chart spellings
+// the engine's catalogue does not hold are read as catalogue spellings, and a chord the engine
+// cannot read stays in its place, marked, while the others are voiced and played.
 async function readAndVoice() {
   const field = $('progression-text');
   const text = field.value.trim();
   if (text === '') { state.setChords([]); render(); status.info('The progression is empty.'); return; }
-  const envelope = await askEnvelope(bridge, status, 'parse_progression', { progression: text, key: keyPayload(), spellingPreference: state.spelling, include_intervals: false });
+  const entries = chartTokens(text).map((t) => ({
+    typed: t.text, share: t.share, chord: t.text === '%' ? null : rewriteChartSymbol(t.text) || t.text,
+  }));
+  if (entries.length === 0) { state.setChords([]); render(); status.info('The progression holds no chords.'); return; }
+  const chords = entries.filter((e) => e.chord !== null).map((e) => e.chord);
+  const envelope = await askEnvelope(bridge, status, 'parse_progression', { progression: chords.join(' '), key: keyPayload(), spellingPreference: state.spelling, include_intervals: false });
   if (!envelope) return;
-  if (!envelope.ok) {
+  const payload = envelope.payload || {};
+  if (!envelope.ok && !Array.isArray(payload.errors)) {
     field.setAttribute('aria-invalid', 'true');
     status.error(errorText(envelope));
     return;
   }
-  field.removeAttribute('aria-invalid');
-  const records = envelope.payload.chords || [];
-  state.setChords(records.map((r) => r.original || r.symbol));
-  records.forEach((r, i) => { state.slots[i].roman = r.roman || ''; });
+  if (!envelope.ok && payload.error) {
+    status.error(errorText(envelope));
+    return;
+  }
+  // The engine answers in text order; a chord it read comes back as its record.
+  const records = Array.isArray(payload.chords) ? payload.chords : [];
+  let next = 0;
+  let last = null;
+  for (const e of entries) {
+    if (e.chord === null) {
+      Object.assign(e, last ? { chord: last.chord, record: last.record } : { chord: '%', unread: true });
+    } else if (records[next] && records[next].original === e.chord) {
+      e.record = records[next];
+      next += 1;
+      last = e;
+    } else {
+      e.unread = true;
+    }
+  }
+  state.setChart(entries.map((e) => ({ chord: e.chord, typed: e.typed, unread: Boolean(e.unread), share: e.share })));
+  entries.forEach((e, i) => { state.slots[i].roman = e.record ? e.record.roman || '' : ''; });
+  const skipped = entries.filter((e) => e.unread).map((e) => `“${e.typed}”`);
+  if (skipped.length) field.setAttribute('aria-invalid', 'true'); else field.removeAttribute('aria-invalid');
   await voice();
+  if (skipped.length) {
+    status.error(`Could not read ${skipped.length === 1 ? 'the chord' : 'the chords'} ${skipped.join(', ')}; ${skipped.length === 1 ? 'it is' : 'they are'} skipped and the others play.`);
+  }
 }
 
 function slotPayload(slot) {
@@ -133,8 +165,12 @@ function slotPayload(slot) {
 
 async function voice() {
   if (state.slots.length === 0) { render(); return; }
+  // Chords the engine cannot read are left out of the request and stay silent in place.
+  const readable = state.slots.filter((slot) => !slot.unread);
+  for (const slot of state.slots) if (slot.unread) Object.assign(slot, { notes: [], labels: [], display: slot.typed, maxInversion: 0 });
+  if (readable.length === 0) { state.voiced = true; render(); return; }
   const reply = await ask(bridge, status, 'generate_progression', {
-    slots: state.slots.map(slotPayload),
+    slots: readable.map(slotPayload),
     auto_voice_lead: state.options.autoVoiceLead,
     allow_bass_changes: state.options.allowBassChanges,
     key: keyPayload(),
@@ -143,7 +179,7 @@ async function voice() {
   });
   if (!reply) { render(); return; }
   const voicings = reply.voicings || [];
-  state.slots.forEach((slot, i) => {
+  readable.forEach((slot, i) => {
     slot.notes = Array.isArray(voicings[i]) ? voicings[i] : [];
     slot.display = (reply.display_symbols || [])[i] || slot.chord;
     const roman = (reply.display_romans || [])[i];
@@ -154,7 +190,8 @@ async function voice() {
   state.voiced = true;
   status.clearError();
   render();
-  status.info(`Voiced ${state.slots.length} chord${state.slots.length === 1 ? '' : 's'}${state.options.autoVoiceLead ? ' with voice leading' : ''}.`);
+  const skipped = state.slots.length - readable.length;
+  status.info(`Voiced ${readable.length} chord${readable.length === 1 ? '' : 's'}${state.options.autoVoiceLead ? ' with voice leading' : ''}${skipped ? `, skipped ${skipped} the engine cannot read` : ''}.`);
   await refreshSelection();
 }
 
@@ -186,9 +223,10 @@ async function showChordFacts() {
   const parsed = await ask(bridge, status, 'parse_chord', { chord: slot.chord }, { quiet: true });
   const relevant = await ask(bridge, status, 'get_relevant_voicings', { chord: slot.chord }, { quiet: true });
   if (state.selected !== slot) return;
+  const name = slot.typed && slot.typed !== slot.chord ? `${slot.typed} read as ${slot.chord}` : slot.chord;
   facts.textContent = parsed
-    ? `${slot.chord}: root ${parsed.root}, quality ${parsed.quality}, ${parsed.category}${parsed.bass ? `, bass ${parsed.bass}` : ''}.`
-    : `${slot.chord} is not a chord the engine reads.`;
+    ? `${name}: root ${parsed.root}, quality ${parsed.quality}, ${parsed.category}${parsed.bass ? `, bass ${parsed.bass}` : ''}.`
+    : `${slot.typed || slot.chord} is not a chord the engine reads; it is skipped when the progression is voiced and played.`;
   const styles = relevant && Array.isArray(relevant.styles) ? relevant.styles : [];
   if (styles.length === 0) { hint.textContent = ''; return; }
   const intro = document.createElement('span');
@@ -245,7 +283,10 @@ async function takeSuggestion(s, mode) {
 
 // ---- progression tools -----------------------------------------------------------------------
 async function detectKey() {
-  const text = $('progression-text').value.trim() || state.text();
+  // The chords as the engine reads them (chart spellings rewritten), unread ones left out.
+  const typed = $('progression-text').value.trim();
+  const text = (typed ? chartTokens(typed).map((t) => rewriteChartSymbol(t.text) || t.text) : state.slots.filter((s) => !s.unread).map((s) => s.chord))
+    .filter((chord) => !state.slots.some((s) => s.unread && s.typed === chord)).join(' ');
   const reply = await ask(bridge, status, 'detect_key', { progression: text, spellingPreference: state.spelling });
   if (!reply) return;
   state.key = { root: reply.root, mode: reply.mode, minorScaleType: reply.minorScaleType || 'natural' };
@@ -260,7 +301,7 @@ async function transpose(semitones) {
   const reply = await ask(bridge, status, 'transpose_progression', { chords: state.slots.map((s) => s.chord), key: keyPayload(), semitones, spellingPreference: state.spelling });
   if (!reply || !Array.isArray(reply.chords)) return;
   const anchors = state.slots.map((s) => s.anchor);
-  state.setChords(reply.chords.map((c) => c.symbol));
+  state.setChords(reply.chords.map((c) => c.symbol), { keepTiming: true });
   state.slots.forEach((s, i) => { s.anchor = anchors[i]; s.roman = reply.chords[i].roman || ''; });
   if (reply.key && reply.key.root) state.key = { root: reply.key.root, mode: reply.key.mode, minorScaleType: reply.key.minorScaleType || 'natural' };
   showKey();
@@ -277,7 +318,7 @@ async function recalculate(oldKey) {
   const reply = await ask(bridge, status, 'recalculate_romans', payload);
   if (!reply || !Array.isArray(reply.chords)) return;
   if (oldKey) {
-    state.setChords(reply.chords.map((c) => c.symbol));
+    state.setChords(reply.chords.map((c) => c.symbol), { keepTiming: true });
     syncField();
   }
   reply.chords.forEach((c, i) => { if (state.slots[i]) state.slots[i].roman = c.roman || ''; });

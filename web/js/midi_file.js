@@ -1,9 +1,8 @@
 // A Standard MIDI File of the voiced progression: format 1, 480 ticks per quarter note, a
 // tempo track and one note track on channel 1.
-import { noteEvents } from './rhythm.js';
+import { noteEvents, progressionSteps, TICKS_PER_STEP } from './rhythm.js';
 
 export const TICKS_PER_QUARTER = 480;
-const TICKS_PER_STEP = TICKS_PER_QUARTER / 4;
 const VELOCITY = 90;
 
 function variableLength(value) {
@@ -20,8 +19,9 @@ function chunk(tag, body) {
   return [...ascii(tag), (n >>> 24) & 0xff, (n >>> 16) & 0xff, (n >>> 8) & 0xff, n & 0xff, ...body];
 }
 
-// Events [{tick, bytes, order}] → track body with delta times and the end-of-track event.
-function trackBody(events) {
+// Events [{tick, bytes, order}] → track body with delta times and the end-of-track event,
+// which comes no earlier than `endTick`.
+function trackBody(events, endTick = 0) {
   const sorted = [...events].sort((a, b) => a.tick - b.tick || a.order - b.order);
   const body = [];
   let now = 0;
@@ -29,7 +29,7 @@ function trackBody(events) {
     body.push(...variableLength(e.tick - now), ...e.bytes);
     now = e.tick;
   }
-  body.push(0x00, 0xff, 0x2f, 0x00);
+  body.push(...variableLength(Math.max(0, endTick - now)), 0xff, 0x2f, 0x00);
   return body;
 }
 
@@ -44,8 +44,8 @@ export function buildMidiFile(slots, { rhythm, tempo = 120, name = 'tonalweaver 
   ]);
   const noteTrackEvents = [];
   for (const event of noteEvents(slots, rhythm)) {
-    const start = event.step * TICKS_PER_STEP;
-    const end = (event.step + event.duration) * TICKS_PER_STEP;
+    const start = Math.round(event.step * TICKS_PER_STEP);
+    const end = Math.round((event.step + event.duration) * TICKS_PER_STEP);
     for (const note of event.notes) {
       const key = Math.min(127, Math.max(0, note | 0));
       // At one tick a note ends before the next one starts, so repeated keys sound again.
@@ -54,7 +54,7 @@ export function buildMidiFile(slots, { rhythm, tempo = 120, name = 'tonalweaver 
     }
   }
   const header = chunk('MThd', [0x00, 0x01, 0x00, 0x02, (TICKS_PER_QUARTER >>> 8) & 0xff, TICKS_PER_QUARTER & 0xff]);
-  return new Uint8Array([...header, ...chunk('MTrk', tempoTrack), ...chunk('MTrk', trackBody(noteTrackEvents))]);
+  return new Uint8Array([...header, ...chunk('MTrk', tempoTrack), ...chunk('MTrk', trackBody(noteTrackEvents, progressionSteps(slots) * TICKS_PER_STEP))]);
 }
 
 export function downloadMidiFile(bytes, fileName = 'progression.mid') {

@@ -1,6 +1,6 @@
 // Playback of the voiced progression: a small Web Audio synthesiser, and Web MIDI output when
 // the browser offers it and the person asks for it.
-import { noteEvents, STEPS_PER_BAR } from './rhythm.js';
+import { noteEvents, progressionSteps, slotSpan } from './rhythm.js';
 
 const LOOKAHEAD_S = 0.08;
 
@@ -66,11 +66,11 @@ export class Player extends EventTarget {
     const events = noteEvents(slots, rhythm);
     if (events.length === 0) return false;
     const stepSeconds = 60 / Math.min(300, Math.max(20, Number(tempo) || 96)) / 4;
-    const passSeconds = slots.length * STEPS_PER_BAR * stepSeconds;
+    const passSeconds = progressionSteps(slots) * stepSeconds;
     this.playing = true;
     const pass = () => {
       for (const e of events) for (const n of e.notes) this.scheduleNote(n, e.step * stepSeconds, e.duration * stepSeconds);
-      slots.forEach((_, i) => this.later(() => this.notify('slot', i), i * STEPS_PER_BAR * stepSeconds));
+      slots.forEach((slot, i) => this.later(() => this.notify('slot', i), slotSpan(slot, i).start * stepSeconds));
       this.later(() => (loop && this.playing ? pass() : this.finish()), passSeconds);
     };
     pass();

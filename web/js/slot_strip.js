@@ -1,5 +1,6 @@
 // The chords of the progression as a list of options, one tab stop for the whole list (arrow
-// keys move between chords), each showing its symbol, numeral and notes.
+// keys move between chords), each showing its symbol, numeral and notes, what a chart spelling
+// was read as, and a chord the engine cannot read marked as skipped.
 import { voicingNoteNames } from './note_names.js';
 
 export class SlotStrip {
@@ -22,7 +23,7 @@ export class SlotStrip {
     }
     const options = state.slots.map((slot, i) => {
       const option = document.createElement('div');
-      option.className = `slot${slot.anchor ? ' anchor' : ''}${i === this.playing ? ' playing' : ''}`;
+      option.className = `slot${slot.anchor ? ' anchor' : ''}${slot.unread ? ' unread' : ''}${i === this.playing ? ' playing' : ''}`;
       option.id = `slot-${i}`;
       option.setAttribute('role', 'option');
       option.setAttribute('aria-selected', i === state.cursor ? 'true' : 'false');
@@ -30,22 +31,32 @@ export class SlotStrip {
       option.dataset.index = String(i);
       const symbol = document.createElement('span');
       symbol.className = 'slot-symbol';
-      symbol.textContent = slot.display || slot.chord;
+      symbol.textContent = slot.unread ? slot.typed || slot.chord : slot.display || slot.chord;
       const roman = document.createElement('span');
       roman.className = 'slot-roman';
       roman.textContent = slot.roman || ' ';
       const names = voicingNoteNames(slot.notes, slot.labels).join(' ');
       const notes = document.createElement('span');
       notes.className = 'slot-notes';
-      notes.textContent = slot.notes.length ? names : '—';
+      notes.textContent = slot.unread ? 'not read: skipped' : slot.notes.length ? names : '—';
       option.append(symbol, roman, notes);
+      const readAs = !slot.unread && slot.typed && slot.typed !== slot.chord ? `${slot.typed} read as ${slot.chord}` : '';
+      if (readAs) {
+        const note = document.createElement('span');
+        note.className = 'slot-read';
+        note.textContent = readAs;
+        option.append(note);
+      }
       if (slot.anchor) {
         const pin = document.createElement('span');
         pin.className = 'slot-anchor';
         pin.textContent = 'anchor';
         option.append(pin);
       }
-      option.setAttribute('aria-label', `${i + 1}: ${slot.display || slot.chord}${slot.roman ? `, ${slot.roman}` : ''}${slot.anchor ? ', anchor' : ''}${slot.notes.length ? `, notes ${names}` : ''}`);
+      const label = slot.unread
+        ? `${i + 1}: ${slot.typed || slot.chord}, not a chord the engine reads, skipped`
+        : `${i + 1}: ${slot.display || slot.chord}${readAs ? ` (${readAs})` : ''}${slot.roman ? `, ${slot.roman}` : ''}${slot.anchor ? ', anchor' : ''}${slot.notes.length ? `, notes ${names}` : ''}`;
+      option.setAttribute('aria-label', label);
       option.addEventListener('click', () => { this.onSelect(i); this.onAudition(i); });
       return option;
     });

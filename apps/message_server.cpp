@@ -25,6 +25,8 @@
 #include "host/run_loop.hpp"
 #include "host/tonalweaver_object.hpp"
 
+#include "connection_threads.hpp"
+
 namespace tw::web {
 
 namespace {
@@ -35,10 +37,101 @@ constexpr std::size_t kMaxEventStreams = 8;  // each holds a server thread
 constexpr std::size_t kKeptEvents = 64;      // a stream that falls further behind skips ahead
 constexpr auto kKeepAliveEvery = std::chrono::seconds(15);
 constexpr std::size_t kWaitingRequestLimit = 64;
+constexpr std::size_t kMaxConnectionThreads = 256;  // all clients together
+constexpr std::size_t kConnectionsPerClient = 96;   // from one address; a browser opens six
+// A body over the limit is still read and dropped up to this much more, so that the connection
+// can carry the next request; a longer one is left unread and its connection closed.
+constexpr std::size_t kMaxDiscardedBody = 8 << 20;
+constexpr auto kReadTimeout = std::chrono::seconds(5);    // one read waiting for data
+constexpr auto kBodyDeadline = std::chrono::seconds(10);  // a whole body arriving
+constexpr const char* kBodyTooLarge = "request body is larger than 1 MiB";
 
 void sendError(httplib::Response& response, int status, const std::string& message) {
   response.status = status;
   response.set_content(nlohmann::json{{"error", message}}.dump(), "application/json");
+}
+
+// The same answer on a connection that cannot carry another request (the rest of its body was
+// left unread): it is closed once the answer is out.
+void sendErrorAndClose(httplib::Response& response, int status, const std::string& message) {
+  response.status = status;
+  response.set_header("Connection", "close");
+  auto body = std::make_shared<const std::string>(nlohmann::json{{"error", message}}.dump());
+  response.set_content_provider(body->size(), "application/json",
+                                [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                  sink.write(body->data() + offset, length);
+                                  return false;  // the library closes a connection whose provider gives up
+                                });
+}
+
+// How reading a request body ended.
+enum class BodyEnd {
+  Complete,
+  TooLarge,   // longer than asked for, and read to its end: the connection goes on
+  Abandoned,  // far too long: left unread
+  TooSlow,    // not all there by the deadline: left unread
+  Broken,     // malformed, or the connection failed: left unread
+};
+
+struct Body {
+  BodyEnd end = BodyEnd::Complete;
+  std::string text;  // never more than the bytes asked for
+};
+
+// Reads a request body as it arrives, however it is sent (with a length or in chunks), keeping
+// at most `keep` bytes and never holding more.
+Body readBody(const httplib::Request& request, const httplib::ContentReader& reader, std::size_t keep) {
+  Body body;
+  const std::size_t limit = keep + kMaxDiscardedBody;
+  if (request.has_header("Content-Length") && request.get_header_value<std::uint64_t>("Content-Length") > limit) {
+    body.end = BodyEnd::Abandoned;
+    return body;
+  }
+  const auto deadline = Clock::now() + kBodyDeadline;
+  std::size_t seen = 0;
+  const bool read = reader([&](const char* data, std::size_t length) {
+    if (Clock::now() > deadline) {
+      body.end = BodyEnd::TooSlow;
+      return false;
+    }
+    seen += length;
+    if (seen > limit) {
+      body.end = BodyEnd::Abandoned;
+      return false;
+    }
+    if (seen <= keep) {
+      body.text.append(data, length);
+    } else if (!body.text.empty()) {
+      std::string().swap(body.text);  // it will not be used
+    }
+    return true;
+  });
+  if (!read && body.end == BodyEnd::Complete) body.end = BodyEnd::Broken;
+  if (read && seen > keep) body.end = BodyEnd::TooLarge;
+  return body;
+}
+
+// Answers a body that could not be taken whole; false when it was complete.
+bool answeredBodyFailure(httplib::Response& response, BodyEnd end) {
+  switch (end) {
+    case BodyEnd::Complete: return false;
+    case BodyEnd::TooLarge: sendError(response, 413, kBodyTooLarge); return true;
+    case BodyEnd::Abandoned: sendErrorAndClose(response, 413, kBodyTooLarge); return true;
+    case BodyEnd::TooSlow: sendErrorAndClose(response, 408, "the request body took too long to arrive"); return true;
+    case BodyEnd::Broken: sendErrorAndClose(response, 400, "the request body is malformed or incomplete"); return true;
+  }
+  return false;
+}
+
+// Refuses a request that may carry a body, reading and dropping the body first when that
+// keeps the connection usable.
+void refuse(const httplib::Request& request, httplib::Response& response, const httplib::ContentReader& reader,
+            int status, const std::string& message) {
+  const BodyEnd end = readBody(request, reader, 0).end;
+  if (end == BodyEnd::Complete || end == BodyEnd::TooLarge)
+    sendError(response, status, message);
+  else
+    sendErrorAndClose(response, status, message);
 }
 
 // Messages no request caused, numbered, for every open event stream.
@@ -101,7 +194,7 @@ std::string libraryErrorReason(int status) {
     case 400: return "malformed HTTP request";
     case 404: return "no such path";
     case 405: return "method not allowed";
-    case 413: return "request body is larger than 1 MiB";
+    case 413: return kBodyTooLarge;
     case 414: return "request line is too long";
     case 431: return "request headers are too large";
     default: return "request refused";
@@ -211,65 +304,85 @@ class MessageServer::Impl {
   }
 
   void routes() {
-    server_.set_payload_max_length(kMaxMessageBody);
+    // Bodies are measured as they arrive (readBody); the library's own limit is only a backstop.
+    server_.set_payload_max_length(kMaxMessageBody + kMaxDiscardedBody);
+    server_.set_read_timeout(kReadTimeout);
     server_.set_keep_alive_timeout(2);
     server_.set_keep_alive_max_count(1000);  // a page sends many small requests on one connection
     // Headers and body leave in separate writes; without this the body waits for the
     // browser's delayed acknowledgement, some 40 ms a request.
     server_.set_tcp_nodelay(true);
-    server_.new_task_queue = [] { return new httplib::ThreadPool(kMaxEventStreams + 8); };
+    server_.new_task_queue = [this] { return new ConnectionThreads(kMaxConnectionThreads, clients_); };
 
     // Every request must come to this server by its own name, from its own page.
     server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
       addSafetyHeaders(response);
+      if (!clients_.admit(request.remote_addr)) {
+        sendErrorAndClose(response, 503, "too many connections from this address; close some and try again");
+        return httplib::Server::HandlerResponse::Handled;
+      }
       const std::string host = request.get_header_value("Host");
       const bool hasOrigin = request.has_header("Origin");
       const std::string origin = request.get_header_value("Origin");
       if (!isOwnHost(host, options_.address) ||
           !isOwnOrigin(hasOrigin ? std::optional<std::string_view>(origin) : std::nullopt, host)) {
-        sendError(response, 403, "this server answers only its own page (Host or Origin header is foreign)");
+        sendErrorAndClose(response, 403, "this server answers only its own page (Host or Origin header is foreign)");
         return httplib::Server::HandlerResponse::Handled;
       }
       return httplib::Server::HandlerResponse::Unhandled;
     });
 
-    server_.Post("/messages", [this](const httplib::Request& request, httplib::Response& response) {
-      postMessage(request, response);
+    // Handlers of requests with a body read it themselves, so that no body is ever taken
+    // whole into memory before it is measured.
+    using ContentReader = httplib::ContentReader;
+    server_.Post("/messages", [this](const httplib::Request& request, httplib::Response& response,
+                                     const ContentReader& reader) { postMessage(request, response, reader); });
+    server_.Get("/messages", [](const httplib::Request&, httplib::Response& response) {
+      response.set_header("Allow", "POST");
+      sendError(response, 405, "method not allowed: messages are sent with POST");
     });
     server_.Get("/events", [this](const httplib::Request&, httplib::Response& response) { openEvents(response); });
     server_.Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
       serveFile(request, response);
     });
     // Only /messages takes a POST; no path takes another method.
-    server_.Post(R"(/.*)", [](const httplib::Request&, httplib::Response& response) {
-      sendError(response, 404, "no such path; POST a JSON array of atoms to /messages");
+    server_.Post(R"(/.*)", [](const httplib::Request& request, httplib::Response& response, const ContentReader& reader) {
+      refuse(request, response, reader, 404, "no such path; POST a JSON array of atoms to /messages");
     });
-    const auto notAllowed = [](const httplib::Request&, httplib::Response& response) {
-      sendError(response, 405, "method not allowed: the page is read with GET, messages are sent with POST");
+    constexpr const char* kNotAllowed = "method not allowed: the page is read with GET, messages are sent with POST";
+    const auto notAllowed = [kNotAllowed](const httplib::Request& request, httplib::Response& response,
+                                          const ContentReader& reader) {
+      refuse(request, response, reader, 405, kNotAllowed);
     };
     server_.Put(R"(/.*)", notAllowed);
     server_.Patch(R"(/.*)", notAllowed);
     server_.Delete(R"(/.*)", notAllowed);
-    server_.Options(R"(/.*)", notAllowed);
+    server_.Options(R"(/.*)", [kNotAllowed](const httplib::Request&, httplib::Response& response) {
+      sendError(response, 405, kNotAllowed);
+    });
 
     server_.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
       sendError(response, 500, "the server failed to answer this request");
     });
-    // Errors the library raises itself (a body too large, a malformed request) get a body too.
+    // Errors the library raises itself (a malformed request, headers too large) get a body too.
     server_.set_error_handler(httplib::Server::HandlerWithResponse(
         [](const httplib::Request&, httplib::Response& response) {
-          if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+          if (!response.body.empty() || response.has_header("Content-Type"))
+            return httplib::Server::HandlerResponse::Unhandled;  // answered already
           sendError(response, response.status, libraryErrorReason(response.status));
           return httplib::Server::HandlerResponse::Handled;
         }));
   }
 
-  void postMessage(const httplib::Request& request, httplib::Response& response) {
+  void postMessage(const httplib::Request& request, httplib::Response& response,
+                   const httplib::ContentReader& reader) {
     if (!isJsonContentType(request.get_header_value("Content-Type"))) {
-      sendError(response, 415, "send the message as Content-Type: application/json");
+      refuse(request, response, reader, 415, "send the message as Content-Type: application/json");
       return;
     }
-    MessageLine parsed = parseMessageLine(request.body);
+    const Body message = readBody(request, reader, kMaxMessageBody);
+    if (answeredBodyFailure(response, message.end)) return;
+    MessageLine parsed = parseMessageLine(message.text);
     if (!parsed.message) {
       sendError(response, 400, "the body must be a JSON array of atoms: " + parsed.error);
       return;
@@ -344,6 +457,7 @@ class MessageServer::Impl {
   std::unique_ptr<TonalweaverObject> object_;  // lives and dies on the loop
   std::vector<std::string>* capture_ = nullptr;  // the running request's outlet messages
   EventHub events_;
+  ClientConnections clients_{kConnectionsPerClient};  // outlives the server's threads
   httplib::Server server_;
   std::atomic<bool> shutDown_{false};
   socket_t listeningSocket_ = -1;

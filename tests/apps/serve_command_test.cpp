@@ -2,16 +2,23 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -73,6 +80,7 @@ class Server {
     if (out_ >= 0) close(out_);
   }
   int port() const { return port_; }
+  pid_t pid() const { return pid_; }
   std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
   httplib::Client client() const {
     httplib::Client c("127.0.0.1", port_);
@@ -99,6 +107,64 @@ class Server {
   int out_ = -1;
   int port_ = 0;
   bool stopped_ = false;
+};
+
+// The server's peak resident memory so far, in KiB (VmHWM); -1 when it cannot be read.
+long peakMemoryKiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
+// A plain TCP connection to the server, optionally from another loopback address, for
+// requests a well-behaved client would never send.
+class RawConnection {
+ public:
+  RawConnection(int port, const char* from = "127.0.0.1") : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    inet_pton(AF_INET, from, &local.sin_addr);
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(static_cast<std::uint16_t>(port));
+    inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
+    connected_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0 &&
+                 connect(fd_, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0;
+  }
+  RawConnection(const RawConnection&) = delete;
+  RawConnection& operator=(const RawConnection&) = delete;
+  ~RawConnection() {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool connected() const { return connected_; }
+  bool send(const std::string& bytes) {
+    for (std::size_t sent = 0; sent < bytes.size();) {
+      const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) return false;
+      sent += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+  // What arrives within `patience` (until the server closes or stops sending).
+  std::string receive(std::chrono::milliseconds patience) {
+    std::string got;
+    const auto until = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      pollfd p{fd_, POLLIN, 0};
+      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return got;
+      char buffer[4096];
+      const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+      if (n <= 0) return got;
+      got.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+
+ private:
+  int fd_;
+  bool connected_ = false;
 };
 
 class ServeCommand : public testing::Test {
@@ -188,9 +254,78 @@ TEST_F(ServeCommand, BadBodiesGetClearErrorsAndTheServerKeepsServing) {
   EXPECT_EQ(status(huge), 413);
   EXPECT_EQ(errorOf(huge)["error"], "request body is larger than 1 MiB");
   EXPECT_EQ(status(server_->client().Post("/elsewhere", "[]", "application/json")), 404);
+  EXPECT_EQ(status(server_->client().Get("/messages")), 405);
   EXPECT_EQ(status(server_->client().Delete("/messages")), 405);
   EXPECT_EQ(status(server_->client().Put("/", "x", "text/plain")), 405);
   EXPECT_EQ(messages("[\"bang\"]"), Json::parse(R"([{"atoms":[60,64,67],"outlet":1}])"));
+}
+
+// A body sent in chunks, without a length, is held to the same limit as any other.
+TEST_F(ServeCommand, ChunkedBodiesAreMeasuredAsTheyArrive) {
+  auto chunked = [](std::string body) {
+    return server_->client().Post(
+        "/messages",
+        [body](std::size_t offset, httplib::DataSink& sink) {
+          const std::size_t piece = std::min<std::size_t>(64 << 10, body.size() - offset);
+          if (piece > 0) sink.write(body.data() + offset, piece);
+          if (offset + piece == body.size()) sink.done();
+          return true;
+        },
+        "application/json");
+  };
+  const auto bang = chunked("[\"bang\"]");
+  EXPECT_EQ(status(bang), 200);
+  const auto huge = chunked("[\"" + std::string(2 << 20, 'a') + "\"]");
+  EXPECT_EQ(status(huge), 413);
+  EXPECT_EQ(errorOf(huge)["error"], "request body is larger than 1 MiB");
+
+  // A body far beyond the limit is not read to its end, nor held: the server's memory stays
+  // where it was while 256 MiB are offered.
+  const long before = peakMemoryKiB(server_->pid());
+  ASSERT_GT(before, 0);
+  {
+    RawConnection flood(server_->port());
+    ASSERT_TRUE(flood.connected());
+    ASSERT_TRUE(flood.send("POST /messages HTTP/1.1\r\nHost: " + server_->host() +
+                           "\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n"));
+    const std::string chunk = "100000\r\n" + std::string(1 << 20, 'a') + "\r\n";
+    int sent = 0;
+    while (sent < 256 && flood.send(chunk)) ++sent;
+    EXPECT_LT(sent, 256) << "the server read the whole flood";
+  }
+  EXPECT_LT(peakMemoryKiB(server_->pid()) - before, 32 * 1024);
+  EXPECT_EQ(messages("[\"bang\"]"), Json::parse(R"([{"atoms":[60,64,67],"outlet":1}])"));
+}
+
+// Connections that send part of a request and then wait hold up nobody else; one address
+// cannot hold more than its share of connections.
+TEST_F(ServeCommand, StalledConnectionsDoNotDelayOthers) {
+  const std::string stalledRequest = "POST /messages HTTP/1.1\r\nHost: " + server_->host() +
+                                     "\r\nContent-Type: application/json\r\nContent-Length: 100\r\n\r\n[\"ba";
+  std::vector<std::unique_ptr<RawConnection>> stalled;
+  for (int i = 0; i < 70; ++i) {
+    stalled.push_back(std::make_unique<RawConnection>(server_->port()));
+    ASSERT_TRUE(stalled.back()->connected());
+    ASSERT_TRUE(stalled.back()->send(stalledRequest));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // all of them are being read
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(messages("[\"bang\"]"), Json::parse(R"([{"atoms":[60,64,67],"outlet":1}])"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  stalled.clear();
+
+  // From one other address: past its share, connections are refused at once.
+  std::vector<std::unique_ptr<RawConnection>> greedy;
+  for (int i = 0; i < 100; ++i) {
+    greedy.push_back(std::make_unique<RawConnection>(server_->port(), "127.0.0.2"));
+    ASSERT_TRUE(greedy.back()->connected());
+    ASSERT_TRUE(greedy.back()->send(stalledRequest));
+  }
+  int refused = 0;
+  for (auto& connection : greedy)
+    if (connection->receive(std::chrono::milliseconds(20)).rfind("HTTP/1.1 503", 0) == 0) ++refused;
+  EXPECT_EQ(refused, 4);
+  EXPECT_EQ(status(post("[\"bang\"]")), 200);
 }
 
 TEST_F(ServeCommand, ForeignHostsAndOriginsAreRefused) {

@@ -1,6 +1,11 @@
 // The dispatcher through its public entries: typed and untyped text in, envelopes out.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+
 #include "host/clipboard.hpp"
 #include "host/request_dispatcher.hpp"
 #include "host_test_support.hpp"
@@ -23,6 +28,39 @@ TEST(Dispatcher, UntypedVersionRequest) {
   EXPECT_EQ(reply["type"], "version");
   EXPECT_EQ(reply["ok"], true);
   EXPECT_EQ(reply["payload"], Json::parse(R"({"version":"1.1.1"})"));
+}
+
+// The README names the replies that never echo a request_id; every other reply echoes it.
+TEST(Dispatcher, TheRepliesWithoutRequestIdAreThoseTheReadmeNames) {
+  std::ifstream file(std::string(TONALWEAVER_SOURCE_DIR) + "/README.md");
+  const std::string readme = std::regex_replace(
+      std::string(std::istreambuf_iterator<char>(file), {}), std::regex("\\s+"), " ");
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(readme, found, std::regex("The replies of ([a-z_, ]+) never echo a `request_id`")));
+  std::set<std::string> named;
+  const std::string list = std::regex_replace(found[1].str(), std::regex(",| and "), " ");
+  const std::regex word("[a-z_]+");
+  for (std::sregex_iterator it(list.begin(), list.end(), word), end; it != end; ++it) named.insert(it->str());
+
+  const std::pair<const char*, const char*> requests[] = {
+      {"generate_voicing", R"({"chord":"C","style":"closed"})"}, {"generate_progression", R"({"slots":[]})"},
+      {"generate_local_progression", R"({"genre":"Rock","length":4})"}, {"parse_chord", R"({"chord":"C"})"},
+      {"parse_progression", R"({"progression":"C G"})"}, {"detect_key", R"({"progression":"C G"})"},
+      {"get_diatonic_chords", R"({"root":"C"})"}, {"get_voicing_styles", "{}"},
+      {"get_relevant_voicings", R"({"chord":"C"})"}, {"get_range_presets", "{}"}, {"get_rhythm_patterns", "{}"},
+      {"get_supported_qualities", "{}"}, {"transpose_progression", R"({"chords":["C"]})"},
+      {"recalculate_romans", R"({"chords":["C"]})"}, {"get_available_modifiers", R"({"chord":"C"})"},
+      {"apply_modifiers", R"({"chord":"C"})"}, {"get_suggestions", R"({"root":"C"})"}, {"get_version", "{}"},
+      {"read_clipboard", "{}"}, {"ready", "{}"}};
+  std::set<std::string> silent;
+  for (const auto& [type, payload] : requests) {
+    Dispatch d;
+    Json request = Json::parse(payload);
+    request["request_id"] = "r";
+    d.dispatcher.handleTypedRequest(type, request.dump());
+    if (!d.sink.only().contains("request_id")) silent.insert(type);
+  }
+  EXPECT_EQ(silent, named);
 }
 
 TEST(Dispatcher, EnvelopedReadyEchoesRequestIdAtTheTop) {

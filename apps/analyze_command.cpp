@@ -110,12 +110,17 @@ std::string padded(const std::string& text, std::size_t width) {
 }
 
 // The progression with every chart spelling replaced by the catalogue spelling it is read
-// as, each replacement told on standard error; symbols that stay unread are left as written.
+// as, each replacement told on standard error, and no-chord marks left out; symbols that stay
+// unread are left as written.
 std::string readAsCatalogue(const std::string& progression) {
   const tw::ChartReading chart = tw::readChart(progression, false);
   bool rewritten = false;
   std::string text;
   for (const tw::ChartEntry& e : chart.entries) {
+    if (e.noChord) {
+      rewritten = true;  // a silence has no numeral
+      continue;
+    }
     if (!text.empty()) text += ' ';
     text += e.readAs.empty() ? e.typed : e.readAs;
     rewritten |= !e.readAs.empty();

@@ -30,8 +30,8 @@ constexpr const char* kUsage = R"(usage: tonalweaver progression [PROGRESSION] [
 
 Voices a chord progression and prints one line per chord: the symbol as it sounds, the roman
 numeral (with --key), the MIDI notes and their names. Chords are separated by blanks, bar
-lines "|" or commas; "%" repeats the previous chord. Bar lines also give the time: the chords
-of one bar share it equally ("Dm9 G13 | Cmaj9 |" is two beats each, then a whole bar), and
+lines "|" or commas; "%" repeats the previous chord, "NC" marks a silence. Bar lines also give
+the time: the chords of one bar share it equally ("Dm9 G13 | Cmaj9 |" is two beats each, then a whole bar), and
 without bar lines every chord lasts a bar. Chart spellings the catalogue does not read as
 written (G7+, Bbm/maj7, F#h7) are read as their catalogue spelling, which standard error
 names. Without PROGRESSION, or with "-", the progression is read from standard input.
@@ -256,7 +256,7 @@ int run(int argc, char** argv) {
     std::cerr << "tonalweaver progression: not a chord symbol: " << list << "\n";
     return 1;
   }
-  if (chart.entries.empty()) return usageError("no chords given");
+  if (chart.chordCount() == 0) return usageError("no chords given");
   reportRewrites("progression", chart);
 
   Json payload{{"slots", Json::array()},
@@ -266,10 +266,12 @@ int run(int argc, char** argv) {
   if (args.key) payload["key"] = *args.key;
   // The request receives the chords already transposed and builds their voicings from the
   // chords as typed, so a transposition never makes the register jump.
-  for (const ChartEntry& entry : chart.entries)
+  for (const ChartEntry& entry : chart.entries) {
+    if (!entry.chord) continue;
     payload["slots"].push_back({{"chord", transposedSymbol(*entry.chord, args.transpose)},
                                 {"style", args.style},
                                 {"octave", args.octave}});
+  }
 
   HandlerReply reply;
   try {
@@ -308,8 +310,10 @@ int run(int argc, char** argv) {
 
   if (args.midiPath) {
     std::vector<MidiChord> chords;
-    for (std::size_t i = 0; i < chart.entries.size(); ++i)
-      chords.push_back({reply.payload["voicings"][i].get<std::vector<int>>(), chart.entries[i].share});
+    std::size_t voiced = 0;
+    for (const ChartEntry& entry : chart.entries)  // a no-chord mark keeps its share silent
+      chords.push_back({entry.chord ? reply.payload["voicings"][voiced++].get<std::vector<int>>() : std::vector<int>{},
+                        entry.share});
     MidiWriteOptions options;
     options.tempoBpm = args.tempo;
     if (args.rhythm) {

@@ -50,26 +50,40 @@ std::vector<ChartToken> chartTokens(std::string_view text) {
   return tokens;
 }
 
-bool ChartReading::allRead() const {
-  for (const auto& e : entries)
-    if (!e.chord) return false;
-  return true;
+bool isNoChordMark(std::string_view token) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  std::string mark;
+  for (char c : token) mark += lower(c);
+  return mark == "nc" || mark == "n.c." || mark == "n.c";
 }
+
+bool ChartReading::allRead() const { return unread().empty(); }
 
 std::vector<std::string> ChartReading::unread() const {
   std::vector<std::string> tokens;
   for (const auto& e : entries)
-    if (!e.chord) tokens.push_back(e.typed);
+    if (!e.chord && !e.noChord) tokens.push_back(e.typed);
   return tokens;
+}
+
+std::size_t ChartReading::chordCount() const {
+  std::size_t count = 0;
+  for (const auto& e : entries) count += e.chord ? 1 : 0;
+  return count;
 }
 
 ChartReading readChart(std::string_view text, bool strict) {
   ChartReading reading;
-  std::optional<std::size_t> lastRead;
+  std::optional<std::size_t> lastRead;  // the last chord or no-chord mark read
   for (const ChartToken& token : chartTokens(text)) {
-    ChartEntry entry{std::string(token.text), std::nullopt, {}, token.share};
-    if (token.text == "%") {
-      if (lastRead) entry.chord = reading.entries[*lastRead].chord;
+    ChartEntry entry{std::string(token.text), std::nullopt, false, {}, token.share};
+    if (isNoChordMark(token.text)) {
+      entry.noChord = true;
+    } else if (token.text == "%") {
+      if (lastRead) {
+        entry.chord = reading.entries[*lastRead].chord;
+        entry.noChord = reading.entries[*lastRead].noChord;
+      }
     } else if (strict) {
       entry.chord = parseChordSymbol(token.text);
     } else {
@@ -77,7 +91,7 @@ ChartReading readChart(std::string_view text, bool strict) {
       entry.chord = std::move(read.chord);
       entry.readAs = std::move(read.readAs);
     }
-    if (entry.chord) lastRead = reading.entries.size();
+    if (entry.chord || entry.noChord) lastRead = reading.entries.size();
     reading.entries.push_back(std::move(entry));
   }
   return reading;

@@ -52,6 +52,13 @@ TEST(ReadChart, ReadsChartSpellingsUnlessStrictAndKeepsUnreadTokensInPlace) {
   EXPECT_EQ(chart.unread(), std::vector<std::string>{"Xyz"});
   EXPECT_FALSE(chart.allRead());
 
+  const ChartReading rests = readChart("NC | G7 N.C. % | nc", false);
+  ASSERT_EQ(rests.entries.size(), 5u);
+  EXPECT_TRUE(rests.entries[0].noChord);
+  EXPECT_TRUE(rests.entries[3].noChord) << "a repeat after a no-chord mark repeats the silence";
+  EXPECT_TRUE(rests.allRead());
+  EXPECT_EQ(rests.chordCount(), 1u);
+
   const ChartReading strict = readChart("G7+ Xyz | % Bbm/maj7 |", true);
   EXPECT_EQ(strict.unread(), (std::vector<std::string>{"G7+", "Xyz", "%", "Bbm/maj7"}));
 }

@@ -15,7 +15,7 @@ namespace {
 using tw::testing::runTonalweaver;
 
 TEST(CorpusCommand, EverySubcommandAnswersHelp) {
-  for (const char* arguments : {"corpus --help", "corpus build --help", "corpus evaluate --help"}) {
+  for (const char* arguments : {"corpus --help", "corpus build --help", "corpus evaluate --help", "corpus coverage --help"}) {
     const auto run = runTonalweaver(arguments);
     EXPECT_EQ(run.status, 0) << arguments;
     EXPECT_TRUE(tw::testing::contains(run, "usage: tonalweaver corpus build")) << arguments;

@@ -149,6 +149,14 @@ TEST(ProgressionCommand, BarLinesGiveTheChordsTheirTimeInTheMidiFile) {
   EXPECT_EQ(f.endTick, 2 * 1920);
   EXPECT_EQ(tw::testing::strikes(f).size(), 24u);  // eight quarters of three-note chords
   EXPECT_EQ(tw::testing::strikes(f)[12].first, 1920);
+  // A no-chord mark keeps its share silent.
+  r = progression("'NC C | G NC' --midi " + file);
+  ASSERT_EQ(r.status, 0) << r.out;
+  f = tw::testing::readMidiFile(file);
+  starts.clear();
+  for (const auto& [tick, note] : tw::testing::strikes(f)) starts.push_back(tick);
+  EXPECT_EQ(starts, (std::vector<long long>{960, 960, 960, 1920, 1920, 1920}));
+  EXPECT_EQ(f.endTick, 2 * 1920);
   fs::remove_all(folder);
 }
 

@@ -391,13 +391,15 @@ test('a chord that does not parse is marked in place, and the others are voiced'
 
 test('a pasted chart with 7+, 07 and m/maj7 chords is read, voiced and keeps its text', { timeout: TEST_TIMEOUT_MS }, async () => {
   await setVoiceLeading(true);
-  const chart = 'Dm7 G7+ | Cm/maj7 | F#07 B7 | Em |';
+  const chart = 'Dm7 G7+ | Cm/maj7 | F#07 B7 | Em | NC |';
   await enterProgression(chart);
   assert.equal(await page.inputValue('#progression-text'), chart);
-  assert.equal(await page.locator('#slots [role="option"]').count(), 6);
+  assert.equal(await page.locator('#slots [role="option"]').count(), 7);
   assert.equal(await page.locator('#slots .slot.unread').count(), 0);
+  assert.equal(await page.textContent('#errors'), '', 'a no-chord mark is no error');
   const notes = await rollNotes();
-  assert.ok(notes.every((n) => n.length > 0), 'every chord is voiced');
+  assert.ok(notes.slice(0, 6).every((n) => n.length > 0), 'every chord is voiced');
+  assert.deepEqual(notes[6], [], 'the no-chord bar is silent');
   const readAs = await page.$$eval('#slots .slot-read', (spans) => spans.map((s) => s.textContent));
   assert.deepEqual(readAs, ['G7+ read as G7#5', 'Cm/maj7 read as CmM7', 'F#07 read as F#m7b5']);
   await page.click('#slot-1');

@@ -9,7 +9,7 @@ import { buildMidiFile, downloadMidiFile } from './midi_file.js';
 import { SuggestionsPanel } from './suggestions_panel.js';
 import { ChordEditor } from './chord_editor.js';
 import { WHOLE_NOTE } from './rhythm.js';
-import { chartTokens, rewriteChartSymbol } from './chart_reader.js';
+import { chartTokens, isNoChordMark, rewriteChartSymbol } from './chart_reader.js';
 import { installShortcuts } from './shortcuts.js';
 import { loadCatalogues } from './catalogues.js';
 import { DiatonicPalette, QualityList } from './chord_lists.js';
@@ -113,7 +113,8 @@ async function readAndVoice() {
   const text = field.value.trim();
   if (text === '') { state.setChords([]); render(); status.info('The progression is empty.'); return; }
   const entries = chartTokens(text).map((t) => ({
-    typed: t.text, share: t.share, chord: t.text === '%' ? null : rewriteChartSymbol(t.text) || t.text,
+    typed: t.text, share: t.share, rest: isNoChordMark(t.text),
+    chord: t.text === '%' || isNoChordMark(t.text) ? null : rewriteChartSymbol(t.text) || t.text,
   }));
   if (entries.length === 0) { state.setChords([]); render(); status.info('The progression holds no chords.'); return; }
   const chords = entries.filter((e) => e.chord !== null).map((e) => e.chord);
@@ -134,8 +135,11 @@ async function readAndVoice() {
   let next = 0;
   let last = null;
   for (const e of entries) {
-    if (e.chord === null) {
-      Object.assign(e, last ? { chord: last.chord, record: last.record } : { chord: '%', unread: true });
+    if (e.rest) {
+      Object.assign(e, { chord: e.typed, unread: true });
+      last = e;
+    } else if (e.chord === null) {
+      Object.assign(e, last ? { chord: last.chord, record: last.record, rest: last.rest, unread: last.rest } : { chord: '%', unread: true });
     } else if (records[next] && records[next].original === e.chord) {
       e.record = records[next];
       next += 1;
@@ -144,9 +148,9 @@ async function readAndVoice() {
       e.unread = true;
     }
   }
-  state.setChart(entries.map((e) => ({ chord: e.chord, typed: e.typed, unread: Boolean(e.unread), share: e.share })));
+  state.setChart(entries.map((e) => ({ chord: e.chord, typed: e.typed, unread: Boolean(e.unread), rest: Boolean(e.rest), share: e.share })));
   entries.forEach((e, i) => { state.slots[i].roman = e.record ? e.record.roman || '' : ''; });
-  const skipped = entries.filter((e) => e.unread).map((e) => `“${e.typed}”`);
+  const skipped = entries.filter((e) => e.unread && !e.rest).map((e) => `“${e.typed}”`);
   if (skipped.length) field.setAttribute('aria-invalid', 'true'); else field.removeAttribute('aria-invalid');
   await voice();
   if (skipped.length) {
@@ -190,7 +194,7 @@ async function voice() {
   state.voiced = true;
   status.clearError();
   render();
-  const skipped = state.slots.length - readable.length;
+  const skipped = state.slots.filter((slot) => slot.unread && !slot.rest).length;
   status.info(`Voiced ${readable.length} chord${readable.length === 1 ? '' : 's'}${state.options.autoVoiceLead ? ' with voice leading' : ''}${skipped ? `, skipped ${skipped} the engine cannot read` : ''}.`);
   await refreshSelection();
 }
@@ -220,6 +224,7 @@ async function showChordFacts() {
   const facts = $('chord-facts');
   const hint = $('style-hint');
   if (!slot) { facts.textContent = ''; hint.textContent = ''; return; }
+  if (slot.rest) { facts.textContent = `${slot.typed}: no chord plays here.`; hint.textContent = ''; return; }
   const parsed = await ask(bridge, status, 'parse_chord', { chord: slot.chord }, { quiet: true });
   const relevant = await ask(bridge, status, 'get_relevant_voicings', { chord: slot.chord }, { quiet: true });
   if (state.selected !== slot) return;

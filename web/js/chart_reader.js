@@ -35,6 +35,9 @@ export function rewriteChartSymbol(symbol) {
   return null;
 }
 
+// "NC" and "N.C.", in either case: a share of the bar where no chord plays.
+export function isNoChordMark(token) { return /^n\.?c\.?$/i.test(String(token)); }
+
 const BLANKS = /[ \t\n\v\f\r,]+/;
 
 // The chord tokens of a chart with their shares of the bars: [{text, share: {bar, part, parts}}].

@@ -3,13 +3,14 @@
 //
 // A slot's `chord` is what the engine reads; `typed` is the text as the person wrote it (a
 // chart spelling such as G7+ is read as G7#5), and `unread` marks a chord the engine cannot
-// read, which stays in place but is neither voiced nor played. `share` is the slot's part of
+// read, which stays in place but is neither voiced nor played (`rest` when it is a no-chord
+// mark, which is meant to be silent). `share` is the slot's part of
 // its bar: {bar, part, parts}.
 
 export const NOTE_NAMES = ['C', 'C#', 'Db', 'D', 'D#', 'Eb', 'E', 'F', 'F#', 'Gb', 'G', 'G#', 'Ab', 'A', 'A#', 'Bb', 'B'];
 
 export function makeSlot(chord, extra = {}) {
-  return { chord, typed: chord, unread: false, roman: '', notes: [], labels: [], anchor: false, inversion: 0, maxInversion: 0, ...extra };
+  return { chord, typed: chord, unread: false, rest: false, roman: '', notes: [], labels: [], anchor: false, inversion: 0, maxInversion: 0, ...extra };
 }
 
 // Bar numbers made consecutive from 0, and each slot's part and parts counted within its bar.
@@ -70,7 +71,7 @@ export class ProgressionState extends EventTarget {
     const timed = keepTiming && old.length === chords.length;
     this.slots = chords.map((c, i) => {
       const before = old[i];
-      const extra = timed ? { share: before.share, unread: before.unread } : { share: { bar: i, part: 0, parts: 1 } };
+      const extra = timed ? { share: before.share, unread: before.unread, rest: before.rest } : { share: { bar: i, part: 0, parts: 1 }, unread: false, rest: false };
       // A slot keeps its anchor and inversion while its chord stays the same.
       if (before && before.chord === c) return { ...before, ...extra };
       return makeSlot(c, extra);
@@ -83,7 +84,7 @@ export class ProgressionState extends EventTarget {
     const old = this.slots;
     this.slots = entries.map((e, i) => {
       const before = old[i];
-      const fresh = { chord: e.chord, typed: e.typed, unread: e.unread, share: e.share };
+      const fresh = { chord: e.chord, typed: e.typed, unread: e.unread, rest: Boolean(e.rest), share: e.share };
       if (before && before.chord === e.chord && !e.unread) return { ...before, ...fresh };
       return makeSlot(e.chord, fresh);
     });

@@ -23,7 +23,7 @@ export class SlotStrip {
     }
     const options = state.slots.map((slot, i) => {
       const option = document.createElement('div');
-      option.className = `slot${slot.anchor ? ' anchor' : ''}${slot.unread ? ' unread' : ''}${i === this.playing ? ' playing' : ''}`;
+      option.className = `slot${slot.anchor ? ' anchor' : ''}${slot.unread && !slot.rest ? ' unread' : ''}${slot.rest ? ' rest' : ''}${i === this.playing ? ' playing' : ''}`;
       option.id = `slot-${i}`;
       option.setAttribute('role', 'option');
       option.setAttribute('aria-selected', i === state.cursor ? 'true' : 'false');
@@ -38,7 +38,7 @@ export class SlotStrip {
       const names = voicingNoteNames(slot.notes, slot.labels).join(' ');
       const notes = document.createElement('span');
       notes.className = 'slot-notes';
-      notes.textContent = slot.unread ? 'not read: skipped' : slot.notes.length ? names : '—';
+      notes.textContent = slot.rest ? 'no chord' : slot.unread ? 'not read: skipped' : slot.notes.length ? names : '—';
       option.append(symbol, roman, notes);
       const readAs = !slot.unread && slot.typed && slot.typed !== slot.chord ? `${slot.typed} read as ${slot.chord}` : '';
       if (readAs) {
@@ -53,8 +53,8 @@ export class SlotStrip {
         pin.textContent = 'anchor';
         option.append(pin);
       }
-      const label = slot.unread
-        ? `${i + 1}: ${slot.typed || slot.chord}, not a chord the engine reads, skipped`
+      const label = slot.rest ? `${i + 1}: ${slot.typed}, no chord`
+        : slot.unread ? `${i + 1}: ${slot.typed || slot.chord}, not a chord the engine reads, skipped`
         : `${i + 1}: ${slot.display || slot.chord}${readAs ? ` (${readAs})` : ''}${slot.roman ? `, ${slot.roman}` : ''}${slot.anchor ? ', anchor' : ''}${slot.notes.length ? `, notes ${names}` : ''}`;
       option.setAttribute('aria-label', label);
       option.addEventListener('click', () => { this.onSelect(i); this.onAudition(i); });

@@ -21,8 +21,10 @@ first atom is the message selector. Empty lines are skipped; a line that is not 
 array gets one diagnostic line on standard error and is skipped.
 
 Every message that leaves an outlet is written to standard output, in order, as one line
-{"atoms":[...],"outlet":N}. Output is flushed after each input line. End of input ends
-the process with status 0.
+{"atoms":[...],"outlet":N}. While more input lines are already waiting, replies are
+written in blocks; whenever the host waits for input, everything answered so far is
+flushed, so a program that waits for each reply gets it at once. End of input ends the
+process with status 0.
 
 options:
   --resources DIR     folder holding the corpora cc.bin and pc.bin

@@ -24,8 +24,10 @@ MessageLine parseMessageLine(std::string_view line);
 std::string formatOutletLine(int outlet, const Atoms& message);
 
 // Creates one object with the given services and feeds it every line of `in` until end of
-// input; outlet traffic goes to `out` (flushed after each input line), diagnostics for bad
-// lines to `diagnostics`. Returns the process status: 0.
+// input; outlet traffic goes to `out`, diagnostics for bad lines to `diagnostics`. Replies are
+// written in blocks while further lines are already waiting and flushed whenever the host
+// would wait for input, so a caller that waits for each reply gets it at once. Returns the
+// process status: 0.
 int runHeadlessHost(std::istream& in, std::ostream& out, std::ostream& diagnostics, HostServices services);
 
 }  // namespace tw

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -176,6 +178,82 @@ TEST(HostCommand, SystemClipboardNeverStopsTheHost) {
   const CommandRun run = runCommand({"host"}, R"(["fromJweb","read_clipboard","{}"])" "\n[\"bang\"]\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("[60,64,67]"), std::string::npos);
+}
+
+// A host driven the way an interactive program drives it: each line written only after the
+// reply to the one before has been read.
+class InteractiveHost {
+ public:
+  InteractiveHost() {
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    for (int fd : {in[0], in[1], out[0], out[1]}) posix_spawn_file_actions_addclose(&actions, fd);
+    std::string binary = TONALWEAVER_BINARY, command = "host", option = "--clipboard", kind = "memory";
+    char* argv[] = {binary.data(), command.data(), option.data(), kind.data(), nullptr};
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv, environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(in[0]);
+    close(out[1]);
+    toHost_ = in[1];
+    fromHost_ = out[0];
+  }
+  ~InteractiveHost() {
+    closeInput();
+    close(fromHost_);
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+  }
+  bool started() const { return pid_ > 0; }
+  void write(const std::string& text) { ASSERT_EQ(::write(toHost_, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
+  void closeInput() {
+    if (toHost_ >= 0) close(toHost_);
+    toHost_ = -1;
+  }
+  // The next output line, or nothing when none arrives within ten seconds (or output ends).
+  std::optional<std::string> readLine() {
+    for (;;) {
+      if (const auto end = buffered_.find('\n'); end != std::string::npos) {
+        std::string line = buffered_.substr(0, end);
+        buffered_.erase(0, end + 1);
+        return line;
+      }
+      pollfd ready{fromHost_, POLLIN, 0};
+      if (poll(&ready, 1, 10000) <= 0) return std::nullopt;
+      char chunk[4096];
+      const ssize_t n = ::read(fromHost_, chunk, sizeof chunk);
+      if (n <= 0) return std::nullopt;
+      buffered_.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int toHost_ = -1;
+  int fromHost_ = -1;
+  std::string buffered_;
+};
+
+TEST(HostCommand, AnInteractiveCallerSeesEachReplyBeforeWritingTheNextLine) {
+  InteractiveHost host;
+  ASSERT_TRUE(host.started());
+  const std::string parse = R"(["parse","Bb7"])" "\n";
+  host.write(parse);
+  EXPECT_EQ(host.readLine(), R"({"atoms":["A#","7"],"outlet":0})");
+  // More input already waiting, but no whole line of it: the reply still goes out at once.
+  host.write(R"(["voicing","closed","C"])" "\n" R"(["parse",)");
+  EXPECT_EQ(host.readLine(), R"({"atoms":[60,64,67],"outlet":1})");
+  host.write(R"("Cm"])" "\n");
+  EXPECT_EQ(host.readLine(), R"({"atoms":["C","m"],"outlet":0})");
+  // A batch written at once is answered in full, in order.
+  std::string batch;
+  for (int i = 0; i < 2000; ++i) batch += parse;
+  host.write(batch);
+  for (int i = 0; i < 2000; ++i) ASSERT_EQ(host.readLine(), R"({"atoms":["A#","7"],"outlet":0})") << i;
+  host.closeInput();
+  EXPECT_EQ(host.readLine(), std::nullopt);
 }
 
 TEST(HostCommand, ArgumentsAndHelp) {

@@ -13,6 +13,10 @@ double roughness(const Voicing& voicing);
 // The same value, always computed afresh.
 double computeRoughness(const Voicing& voicing);
 
+// The same value again, by the definition's own steps (every partial sorted one by one); much
+// slower, kept so that the fast computation can be checked against it bit for bit.
+double roughnessByDefinition(const Voicing& voicing);
+
 inline constexpr std::size_t kRoughnessCacheCapacity = 4096;
 
 void clearRoughnessCache();

@@ -4,164 +4,21 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <map>
+#include <memory>
+#include <tuple>
 #include <stdexcept>
 
 #include "voicing/roughness.hpp"
+#include "voicing/voice_leading_transition.hpp"
 
 namespace tw {
 
 namespace {
 
-constexpr std::size_t kMaxNotes = Voicing::kCapacity;
-
-bool isPerfectInterval(int semitones) {
-  const int r = std::abs(semitones) % 12;
-  return r == 0 || r == 7;
-}
-
-// A voicing laid out for the transition loop: the notes followed by the lowest note again.
-struct Shape {
-  std::array<std::uint8_t, kMaxNotes + 1> extended{};
-  int size = 0;
-  int top = 0;
-  int low = 0;
-};
-
-Shape shapeOf(const Voicing& v) {
-  Shape s;
-  s.size = static_cast<int>(v.size());
-  for (int i = 0; i < s.size; ++i) s.extended[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v[static_cast<std::size_t>(i)]);
-  if (s.size > 0) {
-    s.extended[static_cast<std::size_t>(s.size)] = static_cast<std::uint8_t>(v.front());
-    s.top = v.back();
-    s.low = v.front();
-  }
-  return s;
-}
-
-// Dynamic time warping of the two extended lists (lengths n + 1 and m + 1). Among equal
-// cells the first one listed wins, both when the end cell is chosen from (n-1, m),
-// (n, m-1), (n-1, m-1) and at each step back from (i-1, j), (i, j-1), (i-1, j-1); the
-// first row and column have only their row or column predecessor.
-void align(const Shape& a, const Shape& b, AvlAlignment& out) {
-  const int n = a.size, m = b.size;
-  out.count = 0;
-  out.distance = 0;
-  if (n == 0 || m == 0) return;
-  int cost[kMaxNotes + 1][kMaxNotes + 1];
-  for (int i = 0; i <= n; ++i) {
-    for (int j = 0; j <= m; ++j) {
-      const int d = std::abs(static_cast<int>(a.extended[static_cast<std::size_t>(i)]) -
-                             static_cast<int>(b.extended[static_cast<std::size_t>(j)]));
-      int best;
-      if (i == 0 && j == 0) best = 0;
-      else if (i == 0) best = cost[0][j - 1];
-      else if (j == 0) best = cost[i - 1][0];
-      else best = std::min({cost[i - 1][j], cost[i][j - 1], cost[i - 1][j - 1]});
-      cost[i][j] = d + best;
-    }
-  }
-  int i = n - 1, j = m;
-  if (cost[n][m - 1] < cost[i][j]) i = n, j = m - 1;
-  if (cost[n - 1][m - 1] < cost[i][j]) i = n - 1, j = m - 1;
-  out.distance = cost[i][j];
-
-  // Read back from the end cell to (0, 0), then reverse into ascending path order.
-  int count = 0;
-  for (;;) {
-    out.pairs[static_cast<std::size_t>(count++)] = {a.extended[static_cast<std::size_t>(i)],
-                                                    b.extended[static_cast<std::size_t>(j)]};
-    if (i == 0 && j == 0) break;
-    if (i == 0) { --j; continue; }
-    if (j == 0) { --i; continue; }
-    int ni = i - 1, nj = j;
-    if (cost[i][j - 1] < cost[ni][nj]) ni = i, nj = j - 1;
-    if (cost[i - 1][j - 1] < cost[ni][nj]) ni = i - 1, nj = j - 1;
-    i = ni;
-    j = nj;
-  }
-  std::reverse(out.pairs.begin(), out.pairs.begin() + count);
-  out.count = count;
-}
-
-// The transition rules of the style table, summed for the anchor's style.
-struct TransitionRules {
-  double staticTop = 0.0;
-  double staticBass = 0.0;
-};
-
-TransitionRules transitionRules(const AvlOptions& options) {
-  TransitionRules r;
-  for (const auto& rule : options.rules) {
-    if (!ruleApplies(rule, options.anchorStyle)) continue;
-    if (rule.kind == AvlRuleKind::StaticTop) r.staticTop += rule.weight;
-    if (rule.kind == AvlRuleKind::StaticBass) r.staticBass += rule.weight;
-  }
-  return r;
-}
-
-// The terms of a transition that involve both voicings. `bassRule` tells whether the
-// static-bass rule may apply (bass changes allowed and neither chord has a written bass).
-double pairTerms(const Shape& a, const Shape& b, const TransitionRules& rules, bool bassRule) {
-  const double countChange = avlWeight(AvlWeight::NoteCountChange) * std::abs(a.size - b.size);
-  if (a.size == 0 || b.size == 0) return countChange;
-
-  AvlAlignment al;
-  align(a, b, al);
-  double score = avlWeight(AvlWeight::LeadingDistance) * al.distance;
-  score += avlWeight(AvlWeight::TopMotion) * std::abs(b.top - a.top);
-  score += countChange;
-
-  // Parallel fifths or octaves between any two aligned voices that both move.
-  std::array<int, 2 * kMaxNotes + 1> movedA{}, movedB{};
-  int moved = 0;
-  for (int k = 0; k < al.count; ++k) {
-    const auto& p = al.pairs[static_cast<std::size_t>(k)];
-    if (p.a != p.b) {
-      movedA[static_cast<std::size_t>(moved)] = p.a;
-      movedB[static_cast<std::size_t>(moved)] = p.b;
-      ++moved;
-    }
-  }
-  bool parallel = false;
-  for (int x = 0; x < moved && !parallel; ++x) {
-    for (int y = x + 1; y < moved; ++y) {
-      const int intervalA = movedA[static_cast<std::size_t>(y)] - movedA[static_cast<std::size_t>(x)];
-      if (intervalA == movedB[static_cast<std::size_t>(y)] - movedB[static_cast<std::size_t>(x)] &&
-          isPerfectInterval(intervalA)) {
-        parallel = true;
-        break;
-      }
-    }
-  }
-  if (parallel) score += avlWeight(AvlWeight::ParallelPerfect);
-
-  bool overlap = false;
-  for (int k = 0; k + 1 < al.count; ++k) {
-    const auto& lower = al.pairs[static_cast<std::size_t>(k)];
-    const auto& upper = al.pairs[static_cast<std::size_t>(k + 1)];
-    if (upper.b < lower.a || lower.b > upper.a) {
-      overlap = true;
-      break;
-    }
-  }
-  if (overlap) score += avlWeight(AvlWeight::VoiceOverlap);
-
-  if (a.size >= 2 && b.size >= 2) {
-    const int outerA = a.top - a.low, outerB = b.top - b.low;
-    if (isPerfectInterval(outerA) && b.low != a.low && outerB == outerA)
-      score += avlWeight(AvlWeight::OuterParallel);
-    const int topMove = b.top - a.top, bassMove = b.low - a.low;
-    const bool similar = (topMove > 0 && bassMove > 0) || (topMove < 0 && bassMove < 0);
-    if (outerB > 0 && outerB % 12 == 0 && similar && std::abs(topMove) > 2 &&
-        std::abs(bassMove) >= 3)
-      score += avlWeight(AvlWeight::OuterLeapToOctave);
-  }
-
-  if (b.top == a.top) score += rules.staticTop;
-  if (bassRule && b.low == a.low) score += rules.staticBass;
-  return score;
-}
+// Bounds are compared with a margin far above the rounding of score sums and far below any
+// difference of the cost.
+constexpr double kBoundMargin = 1e-9;
 
 // The wide-triad rule prices the voicing being entered; it counts with every transition.
 double entryTerms(const Voicing& b, const AvlOptions& options) {
@@ -179,18 +36,115 @@ bool bassRuleApplies(const AvlOptions& options, const AvlChordTraits& a, const A
   return options.allowBassChanges && !a.writtenBass && !b.writtenBass;
 }
 
-// Upper bound of pairTerms, so a predecessor whose score cannot win is skipped; nullopt when
-// some term is unbounded above.
-std::optional<double> pairTermsBound(const TransitionRules& rules) {
-  if (avlWeight(AvlWeight::LeadingDistance) > 0 || avlWeight(AvlWeight::TopMotion) > 0)
-    return std::nullopt;
-  auto positive = [](double w) { return std::max(0.0, w); };
-  return positive(avlWeight(AvlWeight::NoteCountChange)) * static_cast<double>(kMaxNotes) +
-         positive(avlWeight(AvlWeight::ParallelPerfect)) +
-         positive(avlWeight(AvlWeight::VoiceOverlap)) +
-         positive(avlWeight(AvlWeight::OuterParallel)) +
-         positive(avlWeight(AvlWeight::OuterLeapToOctave)) + positive(rules.staticTop) +
-         positive(rules.staticBass) + 1e-9;
+constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
+
+// A chord's candidates as the search weighs them: the kept ones in consideration order with
+// their scores and shapes. Built once per distinct chord of a search, since tunes keep coming
+// back to the same chords.
+struct ScoredCandidates {
+  const Voicing* list = nullptr;  // identity: the candidate list and the chord's traits
+  std::size_t listSize = 0;
+  AvlChordTraits traits;
+  std::vector<std::uint32_t> kept;  // indices into the list
+  std::vector<double> unary;        // per kept candidate
+  std::vector<double> entry;        // the unary score and the terms of entering the candidate
+  std::vector<VoicingShape> shapes;
+  std::vector<NearestNotes> nearest;
+};
+
+bool sameTraits(const AvlChordTraits& a, const AvlChordTraits& b) {
+  return a.root == b.root && a.writtenBass == b.writtenBass && a.hasFifth == b.hasFifth &&
+         a.tensionMask == b.tensionMask;
+}
+
+ScoredCandidates scoreCandidates(const AvlSearchChord& chord, const AvlOptions& options,
+                                 std::vector<double>& unary) {
+  ScoredCandidates s;
+  s.list = chord.candidates.data();
+  s.listSize = chord.candidates.size();
+  s.traits = chord.traits;
+  const std::size_t raw = chord.candidates.size();
+  unary.resize(raw);
+  for (std::size_t k = 0; k < raw; ++k) unary[k] = unaryScore(chord.candidates[k], chord.traits, options);
+
+  // More than kAvlMaxCandidates: keep the best by unary score, highest first (ties in
+  // generation order); otherwise generation order.
+  auto& keep = s.kept;
+  keep.resize(raw);
+  for (std::size_t k = 0; k < raw; ++k) keep[k] = static_cast<std::uint32_t>(k);
+  if (raw > kAvlMaxCandidates) {
+    std::partial_sort(keep.begin(), keep.begin() + kAvlMaxCandidates, keep.end(),
+                      [&](std::uint32_t x, std::uint32_t y) {
+                        return unary[x] > unary[y] || (unary[x] == unary[y] && x < y);
+                      });
+    keep.resize(kAvlMaxCandidates);
+  }
+  for (std::uint32_t k : keep) {
+    const Voicing& v = chord.candidates[k];
+    s.unary.push_back(unary[k]);
+    s.entry.push_back(unary[k] + entryTerms(v, options));
+    s.shapes.push_back(shapeOf(v));
+    s.nearest.push_back(nearestNotes(s.shapes.back()));
+  }
+  return s;
+}
+
+// The scored candidates of `chord`, scored now unless an earlier chord of the search had the
+// same list and traits.
+std::size_t scoredIndex(std::vector<ScoredCandidates>& scored, const AvlSearchChord& chord,
+                        const AvlOptions& options, std::vector<double>& scratch) {
+  for (std::size_t i = 0; i < scored.size(); ++i)
+    if (scored[i].list == chord.candidates.data() && scored[i].listSize == chord.candidates.size() &&
+        sameTraits(scored[i].traits, chord.traits))
+      return i;
+  scored.push_back(scoreCandidates(chord, options, scratch));
+  return scored.size() - 1;
+}
+
+// Transition terms already computed in this search, by the pair of chords (their scored
+// candidates) and the pair of kept candidates. Chord pairs come back with much the same
+// predecessors in the beam, so each predecessor's row is stored as it is met. Bounded: once
+// the budget is spent nothing more is stored.
+class TransitionMemo {
+ public:
+  static constexpr std::size_t kBudget = std::size_t{1} << 22;  // terms (32 MiB)
+
+  class Rows {
+   public:
+    explicit Rows(std::size_t predecessors) : rows_(predecessors) {}
+    double* row(std::uint32_t from) const { return rows_[from].get(); }
+    // A new row of unknown terms, or null when the memo's budget is spent.
+    double* addRow(std::uint32_t from, std::size_t width, TransitionMemo& memo) {
+      if (memo.stored_ + width > kBudget) return nullptr;
+      memo.stored_ += width;
+      rows_[from] = std::make_unique<double[]>(width);
+      std::fill_n(rows_[from].get(), width, kUnknown);
+      return rows_[from].get();
+    }
+
+   private:
+    std::vector<std::unique_ptr<double[]>> rows_;
+  };
+
+  Rows& rowsOf(std::size_t earlier, std::size_t later, bool bassRule, std::size_t predecessors) {
+    return pairs_.try_emplace(std::make_tuple(earlier, later, bassRule), predecessors).first->second;
+  }
+
+ private:
+  std::map<std::tuple<std::size_t, std::size_t, bool>, Rows> pairs_;
+  std::size_t stored_ = 0;
+};
+
+// transitionTermsCeiling with the voice-leading distance and the top motion put back, the
+// distance bounded below by the two cells every alignment path holds: the lowest notes' and
+// an end cell pairing a top note with the other's top or lowest note.
+double outerVoiceBound(const VoicingShape& a, const VoicingShape& b, double ceiling) {
+  if (a.size == 0 || b.size == 0) return ceiling;
+  int distance = std::abs(a.low - b.low);
+  if (a.size > 1 || b.size > 1)
+    distance += std::min({std::abs(a.top - b.low), std::abs(a.low - b.top), std::abs(a.top - b.top)});
+  return avlWeight(AvlWeight::LeadingDistance) * distance +
+         avlWeight(AvlWeight::TopMotion) * std::abs(b.top - a.top) + ceiling;
 }
 
 }  // namespace
@@ -208,11 +162,7 @@ AvlChordTraits avlChordTraits(const ParsedChord& chord) {
   return t;
 }
 
-AvlAlignment alignVoicings(const Voicing& a, const Voicing& b) {
-  AvlAlignment al;
-  align(shapeOf(a), shapeOf(b), al);
-  return al;
-}
+AvlAlignment alignVoicings(const Voicing& a, const Voicing& b) { return alignShapes(shapeOf(a), shapeOf(b)); }
 
 double unaryScore(const Voicing& v, const AvlChordTraits& chord, const AvlOptions& options) {
   const int n = static_cast<int>(v.size());
@@ -281,10 +231,14 @@ double unaryScore(const Voicing& v, const AvlChordTraits& chord, const AvlOption
   return score;
 }
 
+double entryScore(const Voicing& b, const AvlChordTraits& chord, const AvlOptions& options) {
+  return unaryScore(b, chord, options) + entryTerms(b, options);
+}
+
 double transitionScore(const Voicing& a, const AvlChordTraits& chordA, const Voicing& b,
                        const AvlChordTraits& chordB, const AvlOptions& options) {
-  return pairTerms(shapeOf(a), shapeOf(b), transitionRules(options),
-                   bassRuleApplies(options, chordA, chordB)) +
+  return transitionTerms(shapeOf(a), shapeOf(b), transitionRules(options),
+                         bassRuleApplies(options, chordA, chordB)) +
          entryTerms(b, options);
 }
 
@@ -307,91 +261,99 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
   std::vector<Voicing> result;
   if (chords.empty()) return result;
   const TransitionRules rules = transitionRules(options);
-  const std::optional<double> bound = pairTermsBound(rules);
+  const double ceiling = transitionTermsCeiling(rules);
 
-  // Per chord: the kept candidate indices (consideration order) and each state's best
-  // predecessor (its position in the previous chord's kept list).
-  std::vector<std::vector<std::uint32_t>> kept(chords.size());
+  std::vector<ScoredCandidates> scored;   // one per distinct chord
+  std::vector<std::size_t> scoredOf(chords.size());
+  std::vector<double> unaryScratch;
+  TransitionMemo memo;
+
+  // Per chord: each state's best predecessor (its position in the previous chord's kept list).
   std::vector<std::vector<std::int32_t>> predecessor(chords.size());
-  std::vector<Shape> prevShapes, shapes;
-  std::vector<double> prevScores, scores, entry, unary;
+  std::vector<double> prevScores, scores;
   std::vector<std::uint32_t> beam;
+  std::vector<double*> rows;
 
   for (std::size_t c = 0; c < chords.size(); ++c) {
     const auto& chord = chords[c];
-    const std::size_t raw = chord.candidates.size();
-    if (raw == 0) throw std::runtime_error("no legal revoicings found");
-
-    unary.resize(raw);
-    for (std::size_t k = 0; k < raw; ++k) unary[k] = unaryScore(chord.candidates[k], chord.traits, options);
-
-    // More than kAvlMaxCandidates: keep the best by unary score, highest first (ties in
-    // generation order); otherwise generation order.
-    auto& keep = kept[c];
-    keep.resize(raw);
-    for (std::size_t k = 0; k < raw; ++k) keep[k] = static_cast<std::uint32_t>(k);
-    if (raw > kAvlMaxCandidates) {
-      std::partial_sort(keep.begin(), keep.begin() + kAvlMaxCandidates, keep.end(),
-                        [&](std::uint32_t x, std::uint32_t y) {
-                          return unary[x] > unary[y] || (unary[x] == unary[y] && x < y);
-                        });
-      keep.resize(kAvlMaxCandidates);
-    }
-    if (stats) stats->candidateCounts.push_back(keep.size());
-
-    const std::size_t count = keep.size();
-    shapes.resize(count);
-    entry.resize(count);
+    if (chord.candidates.empty()) throw std::runtime_error("no legal revoicings found");
+    scoredOf[c] = scoredIndex(scored, chord, options, unaryScratch);
+    const ScoredCandidates& now = scored[scoredOf[c]];
+    const std::size_t count = now.kept.size();
+    if (stats) stats->candidateCounts.push_back(count);
     scores.assign(count, 0.0);
     predecessor[c].assign(count, -1);
-    for (std::size_t k = 0; k < count; ++k) {
-      const Voicing& v = chord.candidates[keep[k]];
-      shapes[k] = shapeOf(v);
-      entry[k] = unary[keep[k]] + entryTerms(v, options);
-    }
 
     if (c == 0) {
-      for (std::size_t k = 0; k < count; ++k) scores[k] = unary[keep[k]];
-    } else {
-      // The predecessors taking part: at most kAvlBeamWidth states, always considered in
-      // descending accumulated score, equal scores in candidate order. The first one
-      // considered wins a tie.
-      const std::size_t prevCount = prevScores.size();
-      beam.resize(prevCount);
-      for (std::size_t k = 0; k < prevCount; ++k) beam[k] = static_cast<std::uint32_t>(k);
-      const std::size_t width = std::min(prevCount, kAvlBeamWidth);
-      std::partial_sort(beam.begin(), beam.begin() + static_cast<std::ptrdiff_t>(width), beam.end(),
-                        [&](std::uint32_t x, std::uint32_t y) {
-                          return prevScores[x] > prevScores[y] ||
-                                 (prevScores[x] == prevScores[y] && x < y);
-                        });
-      beam.resize(width);
-      if (stats) stats->beamStates += width;
+      for (std::size_t k = 0; k < count; ++k) scores[k] = now.unary[k];
+      std::swap(prevScores, scores);
+      continue;
+    }
 
-      const bool bassRule = bassRuleApplies(options, chords[c - 1].traits, chord.traits);
-      for (std::size_t k = 0; k < count; ++k) {
-        double bestPartial = -std::numeric_limits<double>::infinity();
-        double bestTotal = bestPartial;
-        std::int32_t bestFrom = -1;
-        for (std::uint32_t from : beam) {
-          // Scores only fall along the beam and no transition exceeds the bound, so no
+    // The predecessors taking part: at most kAvlBeamWidth states, always considered in
+    // descending accumulated score, equal scores in candidate order. The first one
+    // considered wins a tie.
+    const ScoredCandidates& before = scored[scoredOf[c - 1]];
+    const std::size_t prevCount = prevScores.size();
+    beam.resize(prevCount);
+    for (std::size_t k = 0; k < prevCount; ++k) beam[k] = static_cast<std::uint32_t>(k);
+    const std::size_t width = std::min(prevCount, kAvlBeamWidth);
+    std::partial_sort(beam.begin(), beam.begin() + static_cast<std::ptrdiff_t>(width), beam.end(),
+                      [&](std::uint32_t x, std::uint32_t y) {
+                        return prevScores[x] > prevScores[y] || (prevScores[x] == prevScores[y] && x < y);
+                      });
+    beam.resize(width);
+    if (stats) stats->beamStates += width;
+
+    const bool bassRule = bassRuleApplies(options, chords[c - 1].traits, chord.traits);
+    TransitionMemo::Rows& known = memo.rowsOf(scoredOf[c - 1], scoredOf[c], bassRule, prevCount);
+    rows.resize(width);
+    for (std::size_t p = 0; p < width; ++p) rows[p] = known.row(beam[p]);
+
+    for (std::size_t k = 0; k < count; ++k) {
+      const VoicingShape& into = now.shapes[k];
+      const double entry = now.entry[k];
+      double bestPartial = -std::numeric_limits<double>::infinity();
+      double bestTotal = bestPartial;
+      std::int32_t bestFrom = -1;
+      for (std::size_t p = 0; p < width; ++p) {
+        const std::uint32_t from = beam[p];
+        const double score = prevScores[from];
+        const VoicingShape& out = before.shapes[from];
+        double* row = rows[p];
+        double terms = row ? row[k] : kUnknown;
+        if (bestFrom >= 0) {
+          // Scores only fall along the beam and no transition exceeds the ceiling, so no
           // later predecessor can beat the best one strictly.
-          if (bound && bestFrom >= 0 && prevScores[from] + *bound <= bestPartial) break;
-          const double partial = prevScores[from] + pairTerms(prevShapes[from], shapes[k], rules, bassRule);
-          const double total = partial + entry[k];
-          if (stats) ++stats->transitions;
-          if (total > bestTotal) {
-            bestTotal = total;
-            bestPartial = partial;
-            bestFrom = static_cast<std::int32_t>(from);
+          if (score + ceiling <= bestPartial) break;
+          // Nor can this one when a bound of its terms does not reach the best total: first
+          // a bound read off the outer voices, then one from every note's nearest neighbour.
+          if (std::isnan(terms)) {
+            const double floor = bestTotal - kBoundMargin * (1.0 + std::abs(bestTotal));
+            if (score + outerVoiceBound(out, into, ceiling) + entry < floor) continue;
+            if (score + transitionTermsBound(out, before.nearest[from], into, now.nearest[k], rules, bassRule) +
+                    entry < floor)
+              continue;
           }
         }
-        scores[k] = bestTotal;
-        predecessor[c][k] = bestFrom;
+        if (std::isnan(terms)) {
+          terms = transitionTerms(out, into, rules, bassRule);
+          if (stats) ++stats->transitions;
+          if (!row) row = rows[p] = known.addRow(from, count, memo);
+          if (row) row[k] = terms;
+        }
+        const double partial = score + terms;
+        const double total = partial + entry;
+        if (total > bestTotal) {
+          bestTotal = total;
+          bestPartial = partial;
+          bestFrom = static_cast<std::int32_t>(from);
+        }
       }
+      scores[k] = bestTotal;
+      predecessor[c][k] = bestFrom;
     }
     std::swap(prevScores, scores);
-    std::swap(prevShapes, shapes);
   }
 
   // The highest final score, the first on a tie, then back through the predecessors.
@@ -400,7 +362,7 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
     if (prevScores[k] > prevScores[state]) state = k;
   result.resize(chords.size());
   for (std::size_t c = chords.size(); c-- > 0;) {
-    result[c] = chords[c].candidates[kept[c][state]];
+    result[c] = chords[c].candidates[scored[scoredOf[c]].kept[state]];
     if (c > 0) state = static_cast<std::size_t>(std::max(0, predecessor[c][state]));
   }
   return result;

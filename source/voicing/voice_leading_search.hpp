@@ -11,6 +11,7 @@
 #include "chord/chord_parser.hpp"
 #include "voicing/pitch_class_voicer.hpp"
 #include "voicing/voice_leading_rules.hpp"
+#include "voicing/voice_leading_transition.hpp"
 
 namespace tw {
 
@@ -24,22 +25,14 @@ struct AvlChordTraits {
 
 AvlChordTraits avlChordTraits(const ParsedChord& chord);
 
-// Both note lists are extended by their lowest note at the end and aligned by dynamic time
-// warping; `pairs` holds the aligned notes from the lowest cell of the path upwards.
-struct AvlAlignment {
-  struct Pair {
-    std::uint8_t a;
-    std::uint8_t b;
-  };
-  int distance = 0;
-  int count = 0;
-  std::array<Pair, 2 * Voicing::kCapacity + 1> pairs{};
-};
-
 // Empty when either voicing is empty.
 AvlAlignment alignVoicings(const Voicing& a, const Voicing& b);
 
 double unaryScore(const Voicing& voicing, const AvlChordTraits& chord, const AvlOptions& options);
+
+// The unary score of `b` with the terms that price entering it from any voicing, summed as the
+// search sums them.
+double entryScore(const Voicing& b, const AvlChordTraits& chord, const AvlOptions& options);
 
 // Every term of moving from `a` (previous chord) to `b`.
 double transitionScore(const Voicing& a, const AvlChordTraits& chordA, const Voicing& b,

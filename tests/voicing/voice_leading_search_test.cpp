@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -431,6 +432,104 @@ TEST(Search, FindsTheBestPathWhenNothingIsPruned) {
     const auto got = searchVoicePath(search, o);
     ASSERT_EQ(got.size(), static_cast<std::size_t>(chords));
     EXPECT_NEAR(pathScore(got, traits, o), best, 1e-9) << "trial " << trial;
+  }
+}
+
+// The search as plainly as it can be written: every unary score, pruning to 500, a beam of
+// 160, every predecessor of the beam tried in order. Sums are formed as the search forms them,
+// so that both must choose the very same path.
+std::vector<Voicing> plainSearch(const std::vector<AvlSearchChord>& chords, const AvlOptions& o) {
+  const TransitionRules rules = transitionRules(o);
+  std::vector<std::vector<std::size_t>> kept;
+  std::vector<std::vector<std::size_t>> from;
+  std::vector<double> scores;
+  for (std::size_t c = 0; c < chords.size(); ++c) {
+    const auto& list = chords[c].candidates;
+    std::vector<double> unary;
+    for (const auto& v : list) unary.push_back(unaryScore(v, chords[c].traits, o));
+    std::vector<std::size_t> keep(list.size());
+    for (std::size_t k = 0; k < keep.size(); ++k) keep[k] = k;
+    if (keep.size() > 500) {
+      std::stable_sort(keep.begin(), keep.end(), [&](auto x, auto y) { return unary[x] > unary[y]; });
+      keep.resize(500);
+    }
+    std::vector<std::size_t> beam(scores.size());
+    for (std::size_t k = 0; k < beam.size(); ++k) beam[k] = k;
+    std::stable_sort(beam.begin(), beam.end(), [&](auto x, auto y) { return scores[x] > scores[y]; });
+    if (beam.size() > 160) beam.resize(160);
+    std::vector<double> next(keep.size());
+    std::vector<std::size_t> best(keep.size(), 0);
+    for (std::size_t k = 0; k < keep.size(); ++k) {
+      const Voicing& b = list[keep[k]];
+      const double entry = entryScore(b, chords[c].traits, o);
+      if (c == 0) {
+        next[k] = unary[keep[k]];
+        continue;
+      }
+      const bool bassRule = o.allowBassChanges && !chords[c - 1].traits.writtenBass && !chords[c].traits.writtenBass;
+      double bestTotal = -std::numeric_limits<double>::infinity();
+      for (std::size_t a : beam) {
+        const Voicing& prev = chords[c - 1].candidates[kept[c - 1][a]];
+        const double total = (scores[a] + transitionTerms(shapeOf(prev), shapeOf(b), rules, bassRule)) + entry;
+        if (total > bestTotal) bestTotal = total, best[k] = a;
+      }
+      next[k] = bestTotal;
+    }
+    kept.push_back(keep);
+    from.push_back(best);
+    scores = next;
+  }
+  std::size_t state = static_cast<std::size_t>(std::max_element(scores.begin(), scores.end()) - scores.begin());
+  std::vector<Voicing> path(chords.size());
+  for (std::size_t c = chords.size(); c-- > 0;) {
+    path[c] = chords[c].candidates[kept[c][state]];
+    state = from[c][state];
+  }
+  return path;
+}
+
+// Long candidate lists, chords that come back (the same list again), duplicate voicings and
+// equal scores: the pruned, bounded and cached search picks what the plain one picks.
+TEST(Search, ChoosesWhatThePlainSearchChooses) {
+  std::mt19937 rng(23);
+  std::uniform_int_distribution<int> note(36, 84), size(1, 8), style(0, 5), pc(0, 11), coin(0, 1);
+  for (int trial = 0; trial < 12; ++trial) {
+    AvlOptions o;
+    o.anchorStyle = static_cast<std::uint8_t>(style(rng));
+    o.allowBassChanges = coin(rng) == 1;
+    o.targetNotes = 1 + trial % 7;
+    o.top = 70 + trial;
+    o.bottom = o.top - 24;
+    o.middle = o.top - 12;
+    std::vector<std::vector<Voicing>> lists(3);
+    for (auto& list : lists) {
+      const int n = trial % 3 == 0 ? 650 : 40 + static_cast<int>(rng() % 400);
+      while (static_cast<int>(list.size()) < n) {
+        if (!list.empty() && rng() % 10 == 0) {
+          list.push_back(list[rng() % list.size()]);  // a duplicate: equal scores
+          continue;
+        }
+        std::vector<int> v;
+        for (int s = trial % 2 ? 5 + static_cast<int>(rng() % 4) : size(rng); static_cast<int>(v.size()) < s;) {
+          const int x = note(rng);
+          if (std::find(v.begin(), v.end(), x) == v.end()) v.push_back(x);
+        }
+        std::sort(v.begin(), v.end());
+        list.push_back(Voicing(v));
+      }
+    }
+    std::vector<AvlChordTraits> traits(3);
+    for (auto& t : traits) {
+      t.root = pc(rng);
+      t.hasFifth = coin(rng) == 1;
+      if (coin(rng) && coin(rng)) t.writtenBass = pc(rng);
+    }
+    std::vector<AvlSearchChord> chords;
+    for (int c = 0; c < 10; ++c) {
+      const std::size_t which = c < 3 ? static_cast<std::size_t>(c) : rng() % 3;
+      chords.push_back({lists[which], traits[which]});
+    }
+    EXPECT_EQ(searchVoicePath(chords, o), plainSearch(chords, o)) << "trial " << trial;
   }
 }
 

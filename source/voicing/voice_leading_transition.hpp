@@ -1,0 +1,65 @@
+#pragma once
+// One move from a voicing to the next, priced: the alignment of the two voicings by dynamic
+// time warping, the transition terms of the cost, and a cheap upper bound of those terms with
+// which the search passes over moves that cannot win.
+#include <array>
+#include <cstdint>
+
+#include "voicing/pitch_class_voicer.hpp"
+#include "voicing/voice_leading_rules.hpp"
+
+namespace tw {
+
+// Both note lists are extended by their lowest note at the end and aligned by dynamic time
+// warping; `pairs` holds the aligned notes from the lowest cell of the path upwards.
+struct AvlAlignment {
+  struct Pair {
+    std::uint8_t a;
+    std::uint8_t b;
+  };
+  int distance = 0;
+  int count = 0;
+  std::array<Pair, 2 * Voicing::kCapacity + 1> pairs{};
+};
+
+// A voicing laid out for the transition terms: its notes followed by the lowest note again.
+struct VoicingShape {
+  std::array<std::uint8_t, Voicing::kCapacity + 1> extended{};
+  int size = 0;
+  int top = 0;
+  int low = 0;
+};
+
+VoicingShape shapeOf(const Voicing& voicing);
+
+// Empty when either voicing is empty.
+AvlAlignment alignShapes(const VoicingShape& a, const VoicingShape& b);
+
+// The transition rules of the style table, summed for the anchor's style.
+struct TransitionRules {
+  double staticTop = 0.0;
+  double staticBass = 0.0;
+};
+
+TransitionRules transitionRules(const AvlOptions& options);
+
+// Every term of moving from `a` to `b` that involves both voicings. `bassRule` tells whether
+// the static-bass rule may apply (bass changes allowed and neither chord has a written bass).
+double transitionTerms(const VoicingShape& a, const VoicingShape& b, const TransitionRules& rules,
+                       bool bassRule);
+
+// For every MIDI note, the distance to the nearest note of a voicing (0 for an empty one).
+using NearestNotes = std::array<std::uint8_t, 128>;
+NearestNotes nearestNotes(const VoicingShape& voicing);
+
+// Never below transitionTerms (but for rounding): the voice-leading distance is replaced by a
+// lower bound (every note of either voicing is aligned with a note of the other at least as far
+// as its nearest one) and the penalties of the alignment are left out.
+double transitionTermsBound(const VoicingShape& a, const NearestNotes& nearestA,
+                            const VoicingShape& b, const NearestNotes& nearestB,
+                            const TransitionRules& rules, bool bassRule);
+
+// A bound of transitionTerms over every pair of voicings.
+double transitionTermsCeiling(const TransitionRules& rules);
+
+}  // namespace tw

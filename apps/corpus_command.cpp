@@ -38,8 +38,9 @@ constexpr const char* kUsage =
     "       2000; 0 for all).\n"
     "coverage  reads the lead-sheet collection (jazz-corpus) twice, with the catalogue's\n"
     "       spellings only and with the chart reader, and prints the share of chord\n"
-    "       occurrences read and of tunes read in full, and the N spellings (default 10) that\n"
-    "       stay unread most often.\n"
+    "       occurrences read and of tunes read in full, over all the tunes and over the tenth\n"
+    "       the corpus build holds out, and the N spellings (default 10) that stay unread\n"
+    "       most often.\n"
     "\n"
     "examples:\n"
     "  tonalweaver corpus build --out data --datasets ../shared/datasets\n"
@@ -217,6 +218,19 @@ struct CoverageFigures {
   std::vector<std::pair<long, std::string>> unread;  // (-count, written quality), most first
 };
 
+// The same figures over the tenth of the tunes the corpus build holds out (tunes none of
+// whose chords was read are not among the pieces, and are left out here).
+CoverageFigures heldOutCoverageOf(tw::DatasetReading reading) {
+  CoverageFigures f;
+  for (const tw::AnnotatedPiece& piece : tw::holdOutTenth(reading.pieces)) {
+    f.read += static_cast<long>(piece.chords.size());
+    f.occurrences += static_cast<long>(piece.chords.size()) + piece.unread;
+    ++f.pieces;
+    f.piecesRead += piece.unread == 0 ? 1 : 0;
+  }
+  return f;
+}
+
 CoverageFigures coverageOf(const tw::DatasetReading& reading) {
   CoverageFigures f;
   f.read = reading.chordsRead;
@@ -271,6 +285,8 @@ int coverage(int argc, char** argv) {
   const tw::DatasetReading chart = tw::readJazzCorpus(datasets, tw::SymbolReading::chart);
   const CoverageFigures catalogueFigures = coverageOf(strict);
   const CoverageFigures chartFigures = coverageOf(chart);
+  const CoverageFigures catalogueHeldOut = heldOutCoverageOf(strict);
+  const CoverageFigures chartHeldOut = heldOutCoverageOf(chart);
 
   auto row = [&](const CoverageFigures& f) {
     nlohmann::json unread = nlohmann::json::array();
@@ -287,6 +303,7 @@ int coverage(int argc, char** argv) {
   nlohmann::json out{{"collection", strict.name},
                      {"catalogue", row(catalogueFigures)},
                      {"chartReader", row(chartFigures)},
+                     {"heldOut", {{"catalogue", row(catalogueHeldOut)}, {"chartReader", row(chartHeldOut)}}},
                      {"rewritten", chart.rewrittenCount},
                      {"noChordMarks", chart.noChord}};
   if (json) {
@@ -307,6 +324,9 @@ int coverage(int argc, char** argv) {
   };
   print("catalogue spellings only: ", catalogueFigures);
   print("with the chart reader:    ", chartFigures);
+  std::cout << "on the held-out tenth of the tunes:\n";
+  print("  catalogue spellings only: ", catalogueHeldOut);
+  print("  with the chart reader:    ", chartHeldOut);
   std::cout << "the chart reader rewrote " << chart.rewrittenCount << " occurrences\n";
   return 0;
 }

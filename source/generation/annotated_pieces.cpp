@@ -48,6 +48,7 @@ class PieceChords {
     gap_ = true;
     entries_ = true;
     rejected_ = true;
+    ++unread_;
   }
   // Counts the piece as seen, and as fully read when nothing in it was rejected.
   void finish() {
@@ -66,6 +67,7 @@ class PieceChords {
     gap_ = false;
   }
   std::vector<AnnotatedChord>& chords() { return chords_; }
+  long unread() const { return unread_; }
 
  private:
   DatasetReading& reading_;
@@ -73,6 +75,7 @@ class PieceChords {
   bool gap_ = false;
   bool entries_ = false;
   bool rejected_ = false;
+  long unread_ = 0;
 };
 
 std::string stringAt(const Json& array, std::size_t i) {
@@ -175,6 +178,7 @@ DatasetReading readWhenInRome(const std::string& folder) {
       read.add(*converted.chord, *key, 1.0, startsPhrase);
     }
     read.finish();
+    piece.unread = read.unread();
     piece.chords = std::move(read.chords());
     if (!piece.chords.empty()) reading.pieces.push_back(std::move(piece));
   }
@@ -210,6 +214,7 @@ DatasetReading readRockCorpus(const std::string& folder) {
       read.add(*converted.chord, KeyContext{*tonic, false, false}, duration, read.chords().empty());
     }
     read.finish();
+    piece.unread = read.unread();
     piece.chords = std::move(read.chords());
     judgeModes(piece);
     if (!piece.chords.empty()) reading.pieces.push_back(std::move(piece));
@@ -255,6 +260,7 @@ DatasetReading readBillboard(const std::string& folder) {
       read.add(*converted.chord, KeyContext{*tonic, false, false}, duration, sectionStart);
     }
     read.finish();
+    piece.unread = read.unread();
     piece.chords = std::move(read.chords());
     judgeModes(piece);
     if (!piece.chords.empty()) reading.pieces.push_back(std::move(piece));
@@ -323,6 +329,7 @@ DatasetReading readJazzCorpus(const std::string& folder, SymbolReading symbols) 
     KeyContext key = judgeLeadSheetKey(chords);
     for (auto& c : chords) c.key = key;
     piece.chords = std::move(chords);
+    piece.unread = read.unread();
     reading.pieces.push_back(std::move(piece));
   }
   return reading;

@@ -22,6 +22,7 @@ struct AnnotatedChord {
 struct AnnotatedPiece {
   std::string id;
   std::vector<AnnotatedChord> chords;
+  long unread = 0;  // chord entries of the piece that could not be read
 };
 
 struct DatasetReading {

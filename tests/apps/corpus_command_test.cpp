@@ -53,6 +53,10 @@ TEST(CorpusCommand, CoverageMeetsTheChartReadersGoal) {
   EXPECT_EQ(catalogue["occurrences"], chart["occurrences"]);
   EXPECT_EQ(catalogue["mostUnread"][0]["quality"], "7+");
   EXPECT_LE(chart["mostUnread"].size(), 5u);
+  // The tenth the corpus build holds out is measured apart.
+  const auto& heldOut = figures["heldOut"];
+  EXPECT_EQ(heldOut["chartReader"]["tunes"].get<long>(), (chart["tunes"].get<long>() + 9) / 10);
+  EXPECT_GT(heldOut["chartReader"]["read"].get<long>(), heldOut["catalogue"]["read"].get<long>());
   EXPECT_EQ(runTonalweaver("corpus coverage --datasets /nonexistent").status, 1);
   EXPECT_EQ(runTonalweaver("corpus coverage --top many").status, 2);
 }

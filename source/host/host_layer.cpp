@@ -14,6 +14,28 @@ void HostObject::receive(std::span<const Atom> message) {
 }
 
 void HostObject::receive(const Atom& selector, std::span<const Atom> arguments) {
+  if (mainThread_ != nullptr && !mainThread_->isCurrent()) {
+    // The atoms belong to the caller's stack; the deferred message keeps its own copy.
+    Atoms message;
+    message.reserve(arguments.size() + 1);
+    message.push_back(selector);
+    message.insert(message.end(), arguments.begin(), arguments.end());
+    mainThread_->post([this, message = std::move(message)] {
+      dispatch(message.front(), std::span<const Atom>(message).subspan(1));
+    });
+    return;
+  }
+  dispatch(selector, arguments);
+}
+
+void HostObject::runOnMainThread(std::function<void()> task) {
+  if (mainThread_ != nullptr && !mainThread_->isCurrent())
+    mainThread_->post(std::move(task));
+  else
+    task();
+}
+
+void HostObject::dispatch(const Atom& selector, std::span<const Atom> arguments) {
   if (selector.isSymbol()) {
     for (const auto& declared : messages_) {
       if (declared.name == selector.name()) {

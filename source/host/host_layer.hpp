@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/main_thread.hpp"
+
 namespace tw {
 
 enum class AtomKind { Symbol, Int, Float, ObjectReference, Semicolon, Comma, Other };
@@ -100,11 +102,16 @@ class HostObject {
   virtual ~HostObject() = default;
 
   void setOutletSink(OutletSink sink) { sink_ = std::move(sink); }
+  // The thread messages must run on; none (the default) runs every message where it arrives.
+  void setMainThread(MainThread* mainThread) { mainThread_ = mainThread; }
 
   // A message as the host delivers it: the first atom is the selector. An empty message
-  // carries nothing and is ignored.
+  // carries nothing and is ignored. Off the main thread it is copied and deferred to it.
   void receive(std::span<const Atom> message);
   void receive(const Atom& selector, std::span<const Atom> arguments);
+
+  // Runs `task` now on the main thread, or defers it there from any other thread.
+  void runOnMainThread(std::function<void()> task);
 
   // The host's assist query: the text of inlet or outlet `index`; empty when none exists.
   std::string assist(bool inlet, std::size_t index) const;
@@ -122,6 +129,7 @@ class HostObject {
 
  private:
   friend class Outlet;
+  void dispatch(const Atom& selector, std::span<const Atom> arguments);
   void deliver(int outletIndex, const Atoms& message) const {
     if (sink_) sink_(outletIndex, message);
   }
@@ -132,6 +140,7 @@ class HostObject {
   };
 
   OutletSink sink_;
+  MainThread* mainThread_ = nullptr;
   std::vector<std::string> inletAssists_;
   std::deque<Outlet> outlets_;  // a deque keeps outlet references stable
   std::vector<DeclaredMessage> messages_;

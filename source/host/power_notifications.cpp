@@ -43,4 +43,10 @@ void HeadlessPowerNotifications::raise(PowerEvent event, long notificationId) {
       registration->deliver(event, notificationId);
 }
 
+#if !defined(__APPLE__)
+std::unique_ptr<PowerNotifications> makeSystemPowerNotifications() {
+  return std::make_unique<HeadlessPowerNotifications>();
+}
+#endif
+
 }  // namespace tw

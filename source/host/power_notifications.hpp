@@ -57,4 +57,8 @@ class HeadlessPowerNotifications final : public PowerNotifications {
   bool refuse_ = false;
 };
 
+// The system's own power notifications: IOKit on macOS; elsewhere a headless source that
+// never raises an event.
+std::unique_ptr<PowerNotifications> makeSystemPowerNotifications();
+
 }  // namespace tw

@@ -9,17 +9,46 @@
 #include "chord/chord_parser.hpp"
 #include "chord/pitch_class.hpp"
 #include "generation/corpus_loading.hpp"
+#include "voicing/voicing_plans.hpp"
 #include "voicing/voicing_styles.hpp"
 
 namespace tw {
 
 namespace {
 
-// Every declared message, in the order the host lists them.
-std::vector<std::string_view> declaredMessages() {
-  std::vector<std::string_view> messages{"bang", "parse", "voicing", "fromJweb"};
-  for (auto type : requestMessageTypes()) messages.push_back(type);
-  messages.push_back("anything");
+std::string styleNames() {
+  const auto& styles = styleCatalogue();
+  std::string names;
+  for (std::size_t i = 0; i < styles.size(); ++i)
+    names += (i == 0 ? "" : i + 1 == styles.size() ? " or " : ", ") + std::string(styles[i].id);
+  return names;
+}
+
+// Every declared message, in the order the host lists them, with its reference text.
+std::vector<MessageDescription> declaredMessages() {
+  std::vector<MessageDescription> messages{
+      {"bang", "", "Sends a C major triad, 60 64 67, out of the right outlet."},
+      {"parse", "chord",
+       "Parses a chord symbol. When it reads, the root name, the quality and, for a slash chord, "
+       "the bass name leave the left outlet as one message; otherwise nothing is sent."},
+      {"voicing", "style chord",
+       "Voices a chord symbol in a voicing style (" + styleNames() +
+           "; another name means closed) in octave 4. The MIDI notes leave the right outlet as "
+           "one list, lowest first."},
+      {"fromJweb", "type json",
+       "A request from the web page: the request type and its JSON text. The reply leaves the "
+       "left outlet as toJweb type json, cut into __tw_chunk pieces when it is long."},
+  };
+  for (auto type : requestMessageTypes()) {
+    const bool optional = requestMessageMayOmitText(type);
+    messages.push_back({type, optional ? "[json]" : "json",
+                        "The request " + std::string(type) + " with its JSON text" +
+                            (optional ? " (which may be left out)" : "") +
+                            ". The reply leaves the left outlet as a toJweb message."});
+  }
+  messages.push_back({"anything", "",
+                      "A message whose selector is the JSON text of a request object with a type "
+                      "member is answered like fromJweb; other messages are ignored."});
   return messages;
 }
 
@@ -35,11 +64,11 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) 
 
 const ObjectRegistration& tonalweaverRegistration() {
   static const ObjectRegistration registration{
-      "tonalweaver",
+      kObjectClassName,
       {"anything", "(anything) messages from jweb"},
       {{{"anything", "(anything) messages to jweb"}, {"list", "(list) MIDI notes"}}},
-      "harmony, chords, midi",
-      "Tonalweaver chord engine",
+      kObjectTags,
+      kObjectDigest,
       declaredMessages()};
   return registration;
 }
@@ -67,7 +96,9 @@ std::string ownBundleResourceFolder() {
 
 TonalweaverObject::TonalweaverObject(HostServices services)
     : services_(std::move(services)), toJweb_(createPorts()), transport_(toJweb_, services_.clipboard) {
-  wakeTimer_ = services_.timers.createTimer([this] { announceWake(); });
+  setMainThread(services_.mainThread);
+  // Host clocks may fire on their own thread; the announcement is sent from the main one.
+  wakeTimer_ = services_.timers.createTimer([this] { runOnMainThread([this] { announceWake(); }); });
   declareMessages();
   loadCorpora();
   startWakeNotifier();

@@ -14,14 +14,28 @@
 #include "host/clipboard.hpp"
 #include "host/host_layer.hpp"
 #include "host/host_timers.hpp"
+#include "host/main_thread.hpp"
 #include "host/power_notifications.hpp"
 
 namespace tw {
+
+// The registration texts a host may need as compile-time constants (a class description
+// declared in the host's own wrapper); the registration below is built from them.
+inline constexpr char kObjectClassName[] = "tonalweaver";
+inline constexpr char kObjectTags[] = "harmony, chords, midi";
+inline constexpr char kObjectDigest[] = "Tonalweaver chord engine";
 
 // What the object registers with the host, kept in one place.
 struct PortDescription {
   std::string_view type;    // "anything" or "list"
   std::string_view assist;  // the host's hover text
+};
+
+// One message the object answers, as its reference page documents it.
+struct MessageDescription {
+  std::string_view name;
+  std::string_view arguments;    // e.g. "style chord"; empty when it takes none
+  std::string description;       // one or two sentences; the first is the digest
 };
 
 struct ObjectRegistration {
@@ -30,7 +44,7 @@ struct ObjectRegistration {
   std::array<PortDescription, 2> outlets;
   std::string_view tags;
   std::string_view digest;
-  std::vector<std::string_view> messages;  // declaration order; "anything" last
+  std::vector<MessageDescription> messages;  // declaration order; "anything" last
 };
 
 const ObjectRegistration& tonalweaverRegistration();
@@ -60,6 +74,7 @@ struct HostServices {
   ProcessWideState& process;
   std::string resourceFolder;  // where "cc.bin" and "pc.bin" live; empty when unknown
   CorpusLoaders loaders = engineCorpusLoaders();
+  MainThread* mainThread = nullptr;  // none: every message runs where it arrives
 };
 
 // The bundle's resource folder for the path of the loaded executable: the path up to and

@@ -92,7 +92,7 @@ TEST(Registration, MessagesInDeclarationOrder) {
   EXPECT_EQ(names[22], "anything");
   const auto& declared = tonalweaverRegistration().messages;
   ASSERT_EQ(declared.size(), names.size());
-  for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(declared[i], names[i]);
+  for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(declared[i].name, names[i]);
 }
 
 TEST(Bang, SendsACMajorTriadOnOutletOne) {
@@ -417,6 +417,57 @@ TEST(Wake, RefusedRegistrationLeavesTheObjectWorking) {
   object->setOutletSink(recorder.sink());
   object->receive(symbols({"bang"}));
   EXPECT_EQ(recorder.sent.size(), 1u);
+}
+
+// A main thread the test switches away from: messages and wake announcements that arrive
+// "elsewhere" wait in the queue until the test drains it, as the host's main thread would.
+struct SwitchableMainThread {
+  bool onMain = true;
+  int drainRequests = 0;
+  DeferredTasks tasks{[this] { return onMain; }, [this] { ++drainRequests; }};
+};
+
+TEST(MainThreadDeferral, MessagesFromOtherThreadsRunLaterInOrder) {
+  Process process;
+  SwitchableMainThread main;
+  OutletRecorder recorder;
+  auto object = std::make_unique<TonalweaverObject>(HostServices{
+      process.clipboard, process.timers, process.power, process.state, {}, {}, &main.tasks});
+  object->setOutletSink(recorder.sink());
+  main.onMain = false;
+  {
+    Atoms message{Atom::symbol("voicing"), Atom::symbol("closed"), Atom::symbol("Cmaj7")};
+    object->receive(message);  // the caller's atoms go away before the message runs
+  }
+  object->receive(symbols({"bang"}));
+  process.power.raise(PowerEvent::SystemHasPoweredOn);
+  process.timers.advance(500ms);  // the timer fires off the main thread too
+  EXPECT_TRUE(recorder.sent.empty());
+  EXPECT_EQ(main.tasks.pending(), 3u);
+  EXPECT_EQ(main.drainRequests, 3);
+  main.onMain = true;
+  main.tasks.drain();
+  ASSERT_EQ(recorder.sent.size(), 4u);
+  EXPECT_EQ(recorder.sent[0].atoms, ints({60, 64, 67, 71}));
+  EXPECT_EQ(recorder.sent[1].atoms, ints({60, 64, 67}));
+  EXPECT_EQ(recorder.sent[2].atoms, symbols({"toBridge", "system_wake", "{}"}));
+  object->receive(symbols({"bang"}));  // on the main thread: at once
+  EXPECT_EQ(recorder.sent.size(), 5u);
+}
+
+TEST(MainThreadDeferral, DiscardedTasksNeverRun) {
+  SwitchableMainThread main;
+  main.onMain = false;
+  int ran = 0;
+  main.tasks.post([&] { ++ran; });
+  main.tasks.post([] { throw std::runtime_error("a failing task"); });
+  main.tasks.post([&] { ++ran; });
+  main.tasks.drain();  // the throwing task is dropped, the others run
+  EXPECT_EQ(ran, 2);
+  main.tasks.post([&] { ++ran; });
+  main.tasks.discard();
+  main.tasks.drain();
+  EXPECT_EQ(ran, 2);
 }
 
 }  // namespace

@@ -86,8 +86,11 @@ class PlainMessageReader {
     const bool negative = take('-');
     const std::size_t first = at_;
     long long value = 0;
-    while (at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '9')
-      value = value * 10 + (text_[at_++] - '0');
+    while (at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '9') {
+      // Past 18 digits the line goes to the JSON library; stop adding before it could overflow.
+      if (at_ - first < 18) value = value * 10 + (text_[at_] - '0');
+      ++at_;
+    }
     const std::size_t digits = at_ - first;
     if (digits == 0 || digits > 18 || (digits > 1 && text_[first] == '0')) return false;
     if (at_ < text_.size() && (text_[at_] == '.' || text_[at_] == 'e' || text_[at_] == 'E')) return false;

@@ -4,21 +4,17 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <map>
-#include <memory>
-#include <tuple>
+#include <functional>
+#include <queue>
 #include <stdexcept>
 
 #include "voicing/roughness.hpp"
+#include "voicing/voice_leading_beam.hpp"
 #include "voicing/voice_leading_transition.hpp"
 
 namespace tw {
 
 namespace {
-
-// Bounds are compared with a margin far above the rounding of score sums and far below any
-// difference of the cost.
-constexpr double kBoundMargin = 1e-9;
 
 // The wide-triad rule prices the voicing being entered; it counts with every transition.
 double entryTerms(const Voicing& b, const AvlOptions& options) {
@@ -32,11 +28,11 @@ double entryTerms(const Voicing& b, const AvlOptions& options) {
   return score;
 }
 
+double unaryTerms(const Voicing& v, const AvlChordTraits& chord, const AvlOptions& options, bool withRoughness);
+
 bool bassRuleApplies(const AvlOptions& options, const AvlChordTraits& a, const AvlChordTraits& b) {
   return options.allowBassChanges && !a.writtenBass && !b.writtenBass;
 }
-
-constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
 
 // A chord's candidates as the search weighs them: the kept ones in consideration order with
 // their scores and shapes. Built once per distinct chord of a search, since tunes keep coming
@@ -64,15 +60,31 @@ ScoredCandidates scoreCandidates(const AvlSearchChord& chord, const AvlOptions& 
   s.listSize = chord.candidates.size();
   s.traits = chord.traits;
   const std::size_t raw = chord.candidates.size();
-  unary.resize(raw);
-  for (std::size_t k = 0; k < raw; ++k) unary[k] = unaryScore(chord.candidates[k], chord.traits, options);
-
-  // More than kAvlMaxCandidates: keep the best by unary score, highest first (ties in
-  // generation order); otherwise generation order.
   auto& keep = s.kept;
   keep.resize(raw);
   for (std::size_t k = 0; k < raw; ++k) keep[k] = static_cast<std::uint32_t>(k);
-  if (raw > kAvlMaxCandidates) {
+  unary.resize(raw);
+  if (raw <= kAvlMaxCandidates) {
+    for (std::size_t k = 0; k < raw; ++k) unary[k] = unaryScore(chord.candidates[k], chord.traits, options);
+  } else {
+    // Keep the best kAvlMaxCandidates by unary score, highest first (ties in generation
+    // order). Roughness, the costly term, only lowers a score, so candidates are scored in
+    // the order of their score without it, until that bound falls below the last place.
+    for (std::size_t k = 0; k < raw; ++k) unary[k] = unaryTerms(chord.candidates[k], chord.traits, options, false);
+    std::sort(keep.begin(), keep.end(), [&](std::uint32_t x, std::uint32_t y) {
+      return unary[x] > unary[y] || (unary[x] == unary[y] && x < y);
+    });
+    std::priority_queue<double, std::vector<double>, std::greater<double>> places;  // the best so far
+    std::size_t scored = 0;
+    for (; scored < raw; ++scored) {
+      const std::uint32_t k = keep[scored];
+      if (places.size() == kAvlMaxCandidates && unary[k] < places.top() - 1e-9 * (1.0 + std::abs(places.top())))
+        break;  // neither this one nor any after it can take a place
+      unary[k] = unaryScore(chord.candidates[k], chord.traits, options);
+      places.push(unary[k]);
+      if (places.size() > kAvlMaxCandidates) places.pop();
+    }
+    keep.resize(scored);
     std::partial_sort(keep.begin(), keep.begin() + kAvlMaxCandidates, keep.end(),
                       [&](std::uint32_t x, std::uint32_t y) {
                         return unary[x] > unary[y] || (unary[x] == unary[y] && x < y);
@@ -101,52 +113,6 @@ std::size_t scoredIndex(std::vector<ScoredCandidates>& scored, const AvlSearchCh
   return scored.size() - 1;
 }
 
-// Transition terms already computed in this search, by the pair of chords (their scored
-// candidates) and the pair of kept candidates. Chord pairs come back with much the same
-// predecessors in the beam, so each predecessor's row is stored as it is met. Bounded: once
-// the budget is spent nothing more is stored.
-class TransitionMemo {
- public:
-  static constexpr std::size_t kBudget = std::size_t{1} << 22;  // terms (32 MiB)
-
-  class Rows {
-   public:
-    explicit Rows(std::size_t predecessors) : rows_(predecessors) {}
-    double* row(std::uint32_t from) const { return rows_[from].get(); }
-    // A new row of unknown terms, or null when the memo's budget is spent.
-    double* addRow(std::uint32_t from, std::size_t width, TransitionMemo& memo) {
-      if (memo.stored_ + width > kBudget) return nullptr;
-      memo.stored_ += width;
-      rows_[from] = std::make_unique<double[]>(width);
-      std::fill_n(rows_[from].get(), width, kUnknown);
-      return rows_[from].get();
-    }
-
-   private:
-    std::vector<std::unique_ptr<double[]>> rows_;
-  };
-
-  Rows& rowsOf(std::size_t earlier, std::size_t later, bool bassRule, std::size_t predecessors) {
-    return pairs_.try_emplace(std::make_tuple(earlier, later, bassRule), predecessors).first->second;
-  }
-
- private:
-  std::map<std::tuple<std::size_t, std::size_t, bool>, Rows> pairs_;
-  std::size_t stored_ = 0;
-};
-
-// transitionTermsCeiling with the voice-leading distance and the top motion put back, the
-// distance bounded below by the two cells every alignment path holds: the lowest notes' and
-// an end cell pairing a top note with the other's top or lowest note.
-double outerVoiceBound(const VoicingShape& a, const VoicingShape& b, double ceiling) {
-  if (a.size == 0 || b.size == 0) return ceiling;
-  int distance = std::abs(a.low - b.low);
-  if (a.size > 1 || b.size > 1)
-    distance += std::min({std::abs(a.top - b.low), std::abs(a.low - b.top), std::abs(a.top - b.top)});
-  return avlWeight(AvlWeight::LeadingDistance) * distance +
-         avlWeight(AvlWeight::TopMotion) * std::abs(b.top - a.top) + ceiling;
-}
-
 }  // namespace
 
 AvlChordTraits avlChordTraits(const ParsedChord& chord) {
@@ -165,6 +131,15 @@ AvlChordTraits avlChordTraits(const ParsedChord& chord) {
 AvlAlignment alignVoicings(const Voicing& a, const Voicing& b) { return alignShapes(shapeOf(a), shapeOf(b)); }
 
 double unaryScore(const Voicing& v, const AvlChordTraits& chord, const AvlOptions& options) {
+  return unaryTerms(v, chord, options, true);
+}
+
+namespace {
+
+static_assert(avlWeight(AvlWeight::Roughness) <= 0, "roughness is a penalty");
+
+// The unary score, or with `roughness` false a bound of it that needs no roughness.
+double unaryTerms(const Voicing& v, const AvlChordTraits& chord, const AvlOptions& options, bool withRoughness) {
   const int n = static_cast<int>(v.size());
   if (n == 0) return avlWeight(AvlWeight::TargetNoteCount) * std::abs(options.targetNotes);
   const int lowest = v.front(), highest = v.back();
@@ -179,7 +154,7 @@ double unaryScore(const Voicing& v, const AvlChordTraits& chord, const AvlOption
            std::max(0, options.bottom - lowest);
   score += avlWeight(AvlWeight::MiddleDistance) * options.middleWeightScale *
            std::abs(mean - options.middle);
-  if (n > 4) score += avlWeight(AvlWeight::Roughness) * roughness(v);
+  if (n > 4 && withRoughness) score += avlWeight(AvlWeight::Roughness) * roughness(v);
 
   const int lowestPc = lowest % 12;
   const bool bassFree = options.allowBassChanges && !chord.writtenBass;
@@ -231,6 +206,8 @@ double unaryScore(const Voicing& v, const AvlChordTraits& chord, const AvlOption
   return score;
 }
 
+}  // namespace
+
 double entryScore(const Voicing& b, const AvlChordTraits& chord, const AvlOptions& options) {
   return unaryScore(b, chord, options) + entryTerms(b, options);
 }
@@ -261,9 +238,8 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
   std::vector<Voicing> result;
   if (chords.empty()) return result;
   const TransitionRules rules = transitionRules(options);
-  const double ceiling = transitionTermsCeiling(rules);
 
-  std::vector<ScoredCandidates> scored;   // one per distinct chord
+  std::vector<ScoredCandidates> scored;  // one per distinct chord
   std::vector<std::size_t> scoredOf(chords.size());
   std::vector<double> unaryScratch;
   TransitionMemo memo;
@@ -271,8 +247,8 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
   // Per chord: each state's best predecessor (its position in the previous chord's kept list).
   std::vector<std::vector<std::int32_t>> predecessor(chords.size());
   std::vector<double> prevScores, scores;
-  std::vector<std::uint32_t> beam;
-  std::vector<double*> rows;
+  std::vector<std::uint32_t> order;
+  std::vector<BeamState> beam;
 
   for (std::size_t c = 0; c < chords.size(); ++c) {
     const auto& chord = chords[c];
@@ -290,68 +266,30 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
       continue;
     }
 
-    // The predecessors taking part: at most kAvlBeamWidth states, always considered in
-    // descending accumulated score, equal scores in candidate order. The first one
-    // considered wins a tie.
+    // The predecessors taking part: at most kAvlBeamWidth states, in descending accumulated
+    // score, equal scores in candidate order. The first one in this order wins a tie.
     const ScoredCandidates& before = scored[scoredOf[c - 1]];
     const std::size_t prevCount = prevScores.size();
-    beam.resize(prevCount);
-    for (std::size_t k = 0; k < prevCount; ++k) beam[k] = static_cast<std::uint32_t>(k);
+    order.resize(prevCount);
+    for (std::size_t k = 0; k < prevCount; ++k) order[k] = static_cast<std::uint32_t>(k);
     const std::size_t width = std::min(prevCount, kAvlBeamWidth);
-    std::partial_sort(beam.begin(), beam.begin() + static_cast<std::ptrdiff_t>(width), beam.end(),
+    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(width), order.end(),
                       [&](std::uint32_t x, std::uint32_t y) {
                         return prevScores[x] > prevScores[y] || (prevScores[x] == prevScores[y] && x < y);
                       });
     beam.resize(width);
+    for (std::size_t p = 0; p < width; ++p)
+      beam[p] = {prevScores[order[p]], order[p], &before.shapes[order[p]], &before.nearest[order[p]]};
     if (stats) stats->beamStates += width;
 
     const bool bassRule = bassRuleApplies(options, chords[c - 1].traits, chord.traits);
-    TransitionMemo::Rows& known = memo.rowsOf(scoredOf[c - 1], scoredOf[c], bassRule, prevCount);
-    rows.resize(width);
-    for (std::size_t p = 0; p < width; ++p) rows[p] = known.row(beam[p]);
-
+    BeamPredecessors predecessors(beam, rules, bassRule, memo,
+                                  memo.rowsOf(scoredOf[c - 1], scoredOf[c], bassRule, count, prevCount));
     for (std::size_t k = 0; k < count; ++k) {
-      const VoicingShape& into = now.shapes[k];
-      const double entry = now.entry[k];
-      double bestPartial = -std::numeric_limits<double>::infinity();
-      double bestTotal = bestPartial;
-      std::int32_t bestFrom = -1;
-      for (std::size_t p = 0; p < width; ++p) {
-        const std::uint32_t from = beam[p];
-        const double score = prevScores[from];
-        const VoicingShape& out = before.shapes[from];
-        double* row = rows[p];
-        double terms = row ? row[k] : kUnknown;
-        if (bestFrom >= 0) {
-          // Scores only fall along the beam and no transition exceeds the ceiling, so no
-          // later predecessor can beat the best one strictly.
-          if (score + ceiling <= bestPartial) break;
-          // Nor can this one when a bound of its terms does not reach the best total: first
-          // a bound read off the outer voices, then one from every note's nearest neighbour.
-          if (std::isnan(terms)) {
-            const double floor = bestTotal - kBoundMargin * (1.0 + std::abs(bestTotal));
-            if (score + outerVoiceBound(out, into, ceiling) + entry < floor) continue;
-            if (score + transitionTermsBound(out, before.nearest[from], into, now.nearest[k], rules, bassRule) +
-                    entry < floor)
-              continue;
-          }
-        }
-        if (std::isnan(terms)) {
-          terms = transitionTerms(out, into, rules, bassRule);
-          if (stats) ++stats->transitions;
-          if (!row) row = rows[p] = known.addRow(from, count, memo);
-          if (row) row[k] = terms;
-        }
-        const double partial = score + terms;
-        const double total = partial + entry;
-        if (total > bestTotal) {
-          bestTotal = total;
-          bestPartial = partial;
-          bestFrom = static_cast<std::int32_t>(from);
-        }
-      }
-      scores[k] = bestTotal;
-      predecessor[c][k] = bestFrom;
+      const auto choice =
+          predecessors.best({k, &now.shapes[k], &now.nearest[k], now.entry[k]}, stats ? &stats->transitions : nullptr);
+      scores[k] = choice.total;
+      predecessor[c][k] = choice.from;
     }
     std::swap(prevScores, scores);
   }

@@ -19,21 +19,36 @@ bool isPerfectInterval(int semitones) {
   return r == 0 || r == 7;
 }
 
-// The accumulated cost of every cell, (n + 1) x (m + 1), row by row.
-void fillCosts(const VoicingShape& a, const VoicingShape& b, int* cost) {
+// The accumulated cost of every cell, (n + 1) x (m + 1), row by row. Gives up (false) as soon
+// as the distance is certain to exceed `limit`: the path passes row i at a cell that cost at
+// least the row's smallest entry, and then every later row of a's own notes, each at least as
+// far as its note's nearest one in b.
+bool fillCosts(const VoicingShape& a, const VoicingShape& b, int* cost, int limit, const NearestNotes* nearestB) {
   const int n = a.size, m = b.size;
   const std::uint8_t* bn = b.extended.data();
+  int rowsAhead = 0;  // the nearest distances of a's notes in the rows after the current one
+  if (nearestB)
+    for (int i = 1; i < n; ++i) rowsAhead += (*nearestB)[a.extended[static_cast<std::size_t>(i)]];
   const int a0 = a.extended[0];
   cost[0] = std::abs(a0 - bn[0]);
-  for (int j = 1; j <= m; ++j) cost[j] = cost[j - 1] + std::abs(a0 - bn[j]);
+  int smallest = cost[0];
+  for (int j = 1; j <= m; ++j) smallest = std::min(smallest, cost[j] = cost[j - 1] + std::abs(a0 - bn[j]));
+  if (smallest + rowsAhead > limit) return false;
   for (int i = 1; i <= n; ++i) {
     const int* above = cost + (i - 1) * kStride;
     int* row = cost + i * kStride;
     const int ai = a.extended[static_cast<std::size_t>(i)];
-    row[0] = above[0] + std::abs(ai - bn[0]);
-    for (int j = 1; j <= m; ++j)
-      row[j] = std::abs(ai - bn[j]) + std::min(std::min(above[j], row[j - 1]), above[j - 1]);
+    int left = row[0] = above[0] + std::abs(ai - bn[0]);
+    smallest = left;
+    for (int j = 1; j <= m; ++j) {
+      const int fromAbove = std::min(above[j], above[j - 1]);  // off the chain through `left`
+      left = row[j] = std::abs(ai - bn[j]) + std::min(fromAbove, left);
+      smallest = std::min(smallest, left);
+    }
+    if (i < n && nearestB) rowsAhead -= (*nearestB)[ai];
+    if (i < n && smallest + rowsAhead > limit) return false;
   }
+  return true;
 }
 
 // The end cell: the smallest of (n-1, m), (n, m-1), (n-1, m-1), the first listed on a tie.
@@ -60,35 +75,29 @@ void stepBack(const int* cost, int& i, int& j) {
   }
 }
 
-// What the transition terms need from the alignment.
-struct AlignmentFacts {
-  int distance = 0;
-  bool parallel = false;  // two aligned voices that move keep a fifth or an octave
-  bool overlap = false;   // a voice crosses where its neighbour was
+// The alignment's penalties, read back along the path from its end cell (i, j): a parallel
+// (two aligned voices that move keep a fifth or an octave) and an overlap (a voice crosses
+// where its neighbour was). Which of two moving voices is read first does not matter to a
+// parallel, and the pair read just before lies above for an overlap.
+struct AlignmentPenalties {
+  bool parallel = false;
+  bool overlap = false;
 };
 
-AlignmentFacts alignmentFacts(const VoicingShape& a, const VoicingShape& b) {
-  int cost[kStride * kStride];
-  fillCosts(a, b, cost);
-  int i, j;
-  endCell(cost, a.size, b.size, i, j);
-  AlignmentFacts facts;
-  facts.distance = cost[i * kStride + j];
-
-  // The path read back from its end, pair by pair; which of two moving voices is read first
-  // does not matter to a parallel, and the pair read just before lies above for an overlap.
+AlignmentPenalties readPenalties(const int* cost, const VoicingShape& a, const VoicingShape& b, int i, int j) {
+  AlignmentPenalties found;
   int movedFrom[2 * kMaxNotes + 1], motion[2 * kMaxNotes + 1];
   int moved = 0;
   int aboveA = -1, aboveB = -1;
   for (;;) {
     const int na = a.extended[static_cast<std::size_t>(i)], nb = b.extended[static_cast<std::size_t>(j)];
-    if (aboveA >= 0 && !facts.overlap && (aboveB < na || nb > aboveA)) facts.overlap = true;
+    if (aboveA >= 0 && !found.overlap && (aboveB < na || nb > aboveA)) found.overlap = true;
     aboveA = na;
     aboveB = nb;
     if (na != nb) {
       const int step = nb - na;
-      for (int x = 0; x < moved && !facts.parallel; ++x)
-        if (motion[x] == step && isPerfectInterval(na - movedFrom[x])) facts.parallel = true;
+      for (int x = 0; x < moved && !found.parallel; ++x)
+        if (motion[x] == step && isPerfectInterval(na - movedFrom[x])) found.parallel = true;
       movedFrom[moved] = na;
       motion[moved] = step;
       ++moved;
@@ -96,7 +105,7 @@ AlignmentFacts alignmentFacts(const VoicingShape& a, const VoicingShape& b) {
     if (i == 0 && j == 0) break;
     stepBack(cost, i, j);
   }
-  return facts;
+  return found;
 }
 
 double countChangeTerm(const VoicingShape& a, const VoicingShape& b) {
@@ -139,7 +148,7 @@ AvlAlignment alignShapes(const VoicingShape& a, const VoicingShape& b) {
   AvlAlignment out;
   if (a.size == 0 || b.size == 0) return out;
   int cost[kStride * kStride];
-  fillCosts(a, b, cost);
+  fillCosts(a, b, cost, std::numeric_limits<int>::max(), nullptr);
   int i, j;
   endCell(cost, a.size, b.size, i, j);
   out.distance = cost[i * kStride + j];
@@ -163,42 +172,61 @@ TransitionRules transitionRules(const AvlOptions& options) {
   return r;
 }
 
+TransitionPricing::TransitionPricing(const VoicingShape& a, const VoicingShape& b,
+                                     const TransitionRules& rules, bool bassRule, int distanceLimit,
+                                     const NearestNotes* nearestB)
+    : a_(a), b_(b), rules_(rules), bassRule_(bassRule) {
+  if (a.size == 0 || b.size == 0) return;
+  exceeded_ = !fillCosts(a, b, cost_, distanceLimit, nearestB);
+  if (!exceeded_) endCell(cost_, a.size, b.size, endI_, endJ_);
+}
+
+double TransitionPricing::withoutPenalties() const {
+  const double countChange = countChangeTerm(a_, b_);
+  if (a_.size == 0 || b_.size == 0) return countChange;
+  double score = avlWeight(AvlWeight::LeadingDistance) * cost_[endI_ * kStride + endJ_];
+  score += avlWeight(AvlWeight::TopMotion) * std::abs(b_.top - a_.top);
+  score += countChange;
+  return outerTerms(score, a_, b_, rules_, bassRule_);
+}
+
+double TransitionPricing::terms() const {
+  const double countChange = countChangeTerm(a_, b_);
+  if (a_.size == 0 || b_.size == 0) return countChange;
+  const AlignmentPenalties found = readPenalties(cost_, a_, b_, endI_, endJ_);
+  double score = avlWeight(AvlWeight::LeadingDistance) * cost_[endI_ * kStride + endJ_];
+  score += avlWeight(AvlWeight::TopMotion) * std::abs(b_.top - a_.top);
+  score += countChange;
+  if (found.parallel) score += avlWeight(AvlWeight::ParallelPerfect);
+  if (found.overlap) score += avlWeight(AvlWeight::VoiceOverlap);
+  return outerTerms(score, a_, b_, rules_, bassRule_);
+}
+
 double transitionTerms(const VoicingShape& a, const VoicingShape& b, const TransitionRules& rules,
                        bool bassRule) {
-  const double countChange = countChangeTerm(a, b);
-  if (a.size == 0 || b.size == 0) return countChange;
-  const AlignmentFacts facts = alignmentFacts(a, b);
-  double score = avlWeight(AvlWeight::LeadingDistance) * facts.distance;
-  score += avlWeight(AvlWeight::TopMotion) * std::abs(b.top - a.top);
-  score += countChange;
-  if (facts.parallel) score += avlWeight(AvlWeight::ParallelPerfect);
-  if (facts.overlap) score += avlWeight(AvlWeight::VoiceOverlap);
-  return outerTerms(score, a, b, rules, bassRule);
+  return TransitionPricing(a, b, rules, bassRule).terms();
 }
 
 NearestNotes nearestNotes(const VoicingShape& v) {
   NearestNotes nearest{};
   if (v.size == 0) return nearest;
-  int below = 0;  // index of the highest note at or below the current one, when there is one
-  for (int note = 0; note < 128; ++note) {
-    while (below + 1 < v.size && v.extended[static_cast<std::size_t>(below + 1)] <= note) ++below;
-    int d = std::abs(note - v.extended[static_cast<std::size_t>(below)]);
-    if (below + 1 < v.size) d = std::min(d, v.extended[static_cast<std::size_t>(below + 1)] - note);
-    nearest[static_cast<std::size_t>(note)] = static_cast<std::uint8_t>(d);
+  // Below the lowest note, between two neighbours, above the highest: distances fall then rise.
+  const int low = v.extended[0], top = v.extended[static_cast<std::size_t>(v.size - 1)];
+  for (int note = 0; note < low; ++note) nearest[static_cast<std::size_t>(note)] = static_cast<std::uint8_t>(low - note);
+  for (int i = 0; i + 1 < v.size; ++i) {
+    const int from = v.extended[static_cast<std::size_t>(i)], to = v.extended[static_cast<std::size_t>(i + 1)];
+    for (int note = from; note < to; ++note)
+      nearest[static_cast<std::size_t>(note)] = static_cast<std::uint8_t>(std::min(note - from, to - note));
   }
+  for (int note = top; note < 128; ++note) nearest[static_cast<std::size_t>(note)] = static_cast<std::uint8_t>(note - top);
   return nearest;
 }
 
-double transitionTermsBound(const VoicingShape& a, const NearestNotes& nearestA,
-                            const VoicingShape& b, const NearestNotes& nearestB,
-                            const TransitionRules& rules, bool bassRule) {
+double transitionTermsBound(const VoicingShape& a, const VoicingShape& b, const TransitionRules& rules,
+                            bool bassRule, int distanceFloor) {
   const double countChange = countChangeTerm(a, b);
   if (a.size == 0 || b.size == 0) return countChange;
-  // The alignment path passes every row and every column of the grid.
-  int fromA = 0, fromB = 0;
-  for (int i = 0; i < a.size; ++i) fromA += nearestB[a.extended[static_cast<std::size_t>(i)]];
-  for (int j = 0; j < b.size; ++j) fromB += nearestA[b.extended[static_cast<std::size_t>(j)]];
-  double score = avlWeight(AvlWeight::LeadingDistance) * std::max(fromA, fromB);
+  double score = avlWeight(AvlWeight::LeadingDistance) * distanceFloor;
   score += avlWeight(AvlWeight::TopMotion) * std::abs(b.top - a.top);
   score += countChange;
   return outerTerms(score, a, b, rules, bassRule);

@@ -4,6 +4,7 @@
 // which the search passes over moves that cannot win.
 #include <array>
 #include <cstdint>
+#include <limits>
 
 #include "voicing/pitch_class_voicer.hpp"
 #include "voicing/voice_leading_rules.hpp"
@@ -48,16 +49,40 @@ TransitionRules transitionRules(const AvlOptions& options);
 double transitionTerms(const VoicingShape& a, const VoicingShape& b, const TransitionRules& rules,
                        bool bassRule);
 
+
 // For every MIDI note, the distance to the nearest note of a voicing (0 for an empty one).
 using NearestNotes = std::array<std::uint8_t, 128>;
 NearestNotes nearestNotes(const VoicingShape& voicing);
 
-// Never below transitionTerms (but for rounding): the voice-leading distance is replaced by a
-// lower bound (every note of either voicing is aligned with a note of the other at least as far
-// as its nearest one) and the penalties of the alignment are left out.
-double transitionTermsBound(const VoicingShape& a, const NearestNotes& nearestA,
-                            const VoicingShape& b, const NearestNotes& nearestB,
-                            const TransitionRules& rules, bool bassRule);
+// transitionTerms in two steps, so that the alignment's penalties (parallels and overlaps) are
+// read off the grid only for moves that may be chosen.
+class TransitionPricing {
+ public:
+  // With a `distanceLimit`, the alignment stops as soon as its distance is certain to exceed
+  // it (`nearestB`, b's nearest notes, makes that sooner); nothing else may be asked then.
+  TransitionPricing(const VoicingShape& a, const VoicingShape& b, const TransitionRules& rules, bool bassRule,
+                    int distanceLimit = std::numeric_limits<int>::max(), const NearestNotes* nearestB = nullptr);
+  bool exceeded() const { return exceeded_; }
+  // Every term but the alignment's penalties, which can only lower the terms.
+  double withoutPenalties() const;
+  // Every term: transitionTerms(a, b, rules, bassRule).
+  double terms() const;
+
+ private:
+  const VoicingShape& a_;
+  const VoicingShape& b_;
+  const TransitionRules& rules_;
+  bool bassRule_;
+  int cost_[(Voicing::kCapacity + 1) * (Voicing::kCapacity + 1)];
+  int endI_ = 0, endJ_ = 0;
+  bool exceeded_ = false;
+};
+
+// transitionTerms with the voice-leading distance replaced by `distanceFloor` and the
+// penalties of the alignment left out: never below transitionTerms (but for rounding) when
+// the distance is at least `distanceFloor`.
+double transitionTermsBound(const VoicingShape& a, const VoicingShape& b, const TransitionRules& rules,
+                            bool bassRule, int distanceFloor);
 
 // A bound of transitionTerms over every pair of voicings.
 double transitionTermsCeiling(const TransitionRules& rules);

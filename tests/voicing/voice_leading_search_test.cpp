@@ -225,6 +225,35 @@ TEST(Alignment, AgreesWithThePlainFormOnRandomVoicings) {
   }
 }
 
+// The search passes over moves by bounds of the alignment distance: every note of either
+// voicing is aligned at least as far as its nearest note in the other.
+TEST(Alignment, NearestNotesNeverOverstateTheDistance) {
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<int> size(1, 12), note(0, 127);
+  for (int t = 0; t < 3000; ++t) {
+    std::vector<int> a, b;
+    for (auto* v : {&a, &b}) {
+      for (int n = size(rng); static_cast<int>(v->size()) < n;) {
+        const int x = t % 2 ? 36 + note(rng) % 48 : note(rng);
+        if (std::find(v->begin(), v->end(), x) == v->end()) v->push_back(x);
+      }
+      std::sort(v->begin(), v->end());
+    }
+    const VoicingShape sa = shapeOf(Voicing(a)), sb = shapeOf(Voicing(b));
+    const NearestNotes na = nearestNotes(sa), nb = nearestNotes(sb);
+    int fromA = 0, fromB = 0;
+    for (int x : a) fromA += nb[static_cast<std::size_t>(x)];
+    for (int x : b) fromB += na[static_cast<std::size_t>(x)];
+    const int distance = alignVoicings(Voicing(a), Voicing(b)).distance;
+    ASSERT_LE(std::max(fromA, fromB), distance);
+    for (int x = 0; x < 128; ++x) {
+      int nearest = 1000;
+      for (int y : b) nearest = std::min(nearest, std::abs(x - y));
+      ASSERT_EQ(nb[static_cast<std::size_t>(x)], nearest);
+    }
+  }
+}
+
 // ---- transition ----
 
 TEST(Transition, HeldVoicingPaysOnlyForItsStaticTop) {

@@ -1,0 +1,139 @@
+#include "voicing/voice_leading_beam.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tw {
+
+namespace {
+
+constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
+constexpr double kUnbounded = std::numeric_limits<double>::infinity();
+
+// Bounds are compared with a margin far above the rounding of score sums and far below any
+// difference the cost makes: a state is passed over only when its bound stays below the best
+// total by more than the margin.
+double passingFloor(double bestTotal) { return bestTotal - 1e-9 * (1.0 + std::abs(bestTotal)); }
+
+int nearestSum(const VoicingShape& from, const NearestNotes& to) {
+  int sum = 0;
+  for (int i = 0; i < from.size; ++i) sum += to[from.extended[static_cast<std::size_t>(i)]];
+  return sum;
+}
+
+}  // namespace
+
+double* TransitionMemo::Rows::addRow(std::size_t target, TransitionMemo& memo) {
+  if (memo.stored_ + predecessors_ > kBudget) return nullptr;
+  memo.stored_ += predecessors_;
+  rows_[target] = std::make_unique_for_overwrite<double[]>(predecessors_);
+  std::fill_n(rows_[target].get(), predecessors_, kUnknown);
+  return rows_[target].get();
+}
+
+TransitionMemo::Rows& TransitionMemo::rowsOf(std::size_t earlier, std::size_t later, bool bassRule,
+                                             std::size_t targets, std::size_t predecessors) {
+  return pairs_.try_emplace(std::make_tuple(earlier, later, bassRule), targets, predecessors).first->second;
+}
+
+BeamPredecessors::BeamPredecessors(std::span<const BeamState> states, const TransitionRules& rules,
+                                   bool bassRule, TransitionMemo& memo, TransitionMemo::Rows& known)
+    : states_(states), rules_(rules), bassRule_(bassRule), ceiling_(transitionTermsCeiling(rules)),
+      memo_(memo), known_(known) {
+  reach_.resize(states.size());
+  isKnown_.resize(states.size());
+}
+
+// The terms from state `p` into the target, from the target's row of known terms when they
+// are there; `row` is that row, made when first needed.
+double BeamPredecessors::terms(std::size_t p, const BeamTarget& target, double*& row, std::size_t* priced) {
+  const std::uint32_t from = states_[p].index;
+  if (row && !std::isnan(row[from])) return row[from];
+  const double t = transitionTerms(*states_[p].shape, *target.shape, rules_, bassRule_);
+  if (priced) ++*priced;
+  if (!row) row = known_.addRow(target.index, memo_);
+  if (row) row[from] = t;
+  return t;
+}
+
+BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, std::size_t* priced) {
+  const std::size_t n = states_.size();
+  const VoicingShape& b = *target.shape;
+  const double entry = target.entry;
+  double* row = known_.row(target.index);
+  std::size_t bestPos = 0;
+  double bestTotal = -kUnbounded;
+  auto consider = [&](std::size_t p, double total) {
+    if (total > bestTotal || (total == bestTotal && p < bestPos)) {
+      bestTotal = total;
+      bestPos = p;
+    }
+  };
+  if (b.size == 0) {  // nothing to bound with: every state is priced
+    for (std::size_t p = 0; p < n; ++p) consider(p, (states_[p].score + terms(p, target, row, priced)) + entry);
+    return {bestTotal, static_cast<std::int32_t>(states_[bestPos].index)};
+  }
+
+  // States in beam order. A state is priced only when no bound rules it out: the ceiling (no
+  // later state can do better once its score plus the ceiling stays below the best partial
+  // total), then the two cells every alignment path holds (the lowest notes' and an end cell
+  // pairing a top note with the other's top or lowest note, one and the same cell for two
+  // single notes), then every note's nearest note in the other voicing (the path passes
+  // every row and every column of the grid). Terms already known count as they are.
+  constexpr double kDistance = avlWeight(AvlWeight::LeadingDistance);
+  constexpr double kTop = avlWeight(AvlWeight::TopMotion);
+  // A held top or bass costs what the rules say (the ceiling counts only rewards).
+  const double heldTop = std::min(0.0, rules_.staticTop);
+  const double heldBass = bassRule_ ? std::min(0.0, rules_.staticBass) : 0.0;
+  for (std::size_t p = 0; p < n; ++p) {
+    const BeamState& state = states_[p];
+    const VoicingShape& a = *state.shape;
+    const double floor = passingFloor(bestTotal);
+    if (state.score + ceiling_ + entry < floor) break;  // scores only fall along the beam
+    if (row && !std::isnan(row[state.index])) {
+      consider(p, (state.score + row[state.index]) + entry);
+      continue;
+    }
+    if (bestTotal > -kUnbounded && a.size > 0) {
+      const int lowMove = std::abs(a.low - b.low), topMove = std::abs(a.top - b.top);
+      const int endCell = a.size > 1 || b.size > 1
+                              ? std::min(std::min(std::abs(a.top - b.low), std::abs(a.low - b.top)), topMove)
+                              : 0;
+      const double others = state.score + kTop * topMove + (a.top == b.top ? heldTop : 0.0) +
+                            (a.low == b.low ? heldBass : 0.0) + ceiling_ + entry;
+      if (kDistance * (lowMove + endCell) + others < floor) continue;
+      const int distance = std::max(nearestSum(a, *target.nearest), nearestSum(b, *state.nearest));
+      if (kDistance * distance + others < floor) continue;
+    }
+    consider(p, price(p, target, row, entry, bestTotal, priced));
+  }
+  return {bestTotal, static_cast<std::int32_t>(states_[bestPos].index)};
+}
+
+// The total through state `p`: its score, the transition terms and the entry score. The
+// alignment's penalties are read off the grid only when the move may still reach the best
+// total without them; otherwise a total below the best is returned as it is.
+double BeamPredecessors::price(std::size_t p, const BeamTarget& target, double*& row, double entry,
+                               double bestTotal, std::size_t* priced) {
+  const BeamState& state = states_[p];
+  // The distance beyond which the move cannot reach the best total (with room to spare).
+  int limit = std::numeric_limits<int>::max();
+  if (bestTotal > -kUnbounded) {
+    const double others = transitionTermsBound(*state.shape, *target.shape, rules_, bassRule_, 0);
+    const double room = (state.score + others + entry - passingFloor(bestTotal)) / -avlWeight(AvlWeight::LeadingDistance);
+    if (room < 0) return -kUnbounded;
+    if (room < 1e6) limit = static_cast<int>(room) + 1;
+  }
+  const TransitionPricing pricing(*state.shape, *target.shape, rules_, bassRule_, limit, target.nearest);
+  if (pricing.exceeded()) return -kUnbounded;
+  const double unpenalised = (state.score + pricing.withoutPenalties()) + entry;
+  if (unpenalised < passingFloor(bestTotal)) return unpenalised;
+  const double t = pricing.terms();
+  if (priced) ++*priced;
+  if (!row) row = known_.addRow(target.index, memo_);
+  if (row) row[state.index] = t;
+  return (state.score + t) + entry;
+}
+
+}  // namespace tw

@@ -41,8 +41,12 @@ BeamPredecessors::BeamPredecessors(std::span<const BeamState> states, const Tran
                                    bool bassRule, TransitionMemo& memo, TransitionMemo::Rows& known)
     : states_(states), rules_(rules), bassRule_(bassRule), ceiling_(transitionTermsCeiling(rules)),
       memo_(memo), known_(known) {
-  reach_.resize(states.size());
-  isKnown_.resize(states.size());
+  low_.reserve(states.size());
+  top_.reserve(states.size());
+  for (const BeamState& state : states) {
+    low_.push_back(state.shape->low);
+    top_.push_back(state.shape->top);
+  }
 }
 
 // The terms from state `p` into the target, from the target's row of known terms when they
@@ -86,22 +90,24 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, std::s
   // A held top or bass costs what the rules say (the ceiling counts only rewards).
   const double heldTop = std::min(0.0, rules_.staticTop);
   const double heldBass = bassRule_ ? std::min(0.0, rules_.staticBass) : 0.0;
+  const double lowB = b.low, topB = b.top;
+  const bool singleB = b.size == 1;
+  const double beyondScore = ceiling_ + entry;  // the most a state's score can gain
   for (std::size_t p = 0; p < n; ++p) {
     const BeamState& state = states_[p];
-    const VoicingShape& a = *state.shape;
     const double floor = passingFloor(bestTotal);
-    if (state.score + ceiling_ + entry < floor) break;  // scores only fall along the beam
+    if (state.score + beyondScore < floor) break;  // scores only fall along the beam
     if (row && !std::isnan(row[state.index])) {
       consider(p, (state.score + row[state.index]) + entry);
       continue;
     }
+    const VoicingShape& a = *state.shape;
     if (bestTotal > -kUnbounded && a.size > 0) {
-      const int lowMove = std::abs(a.low - b.low), topMove = std::abs(a.top - b.top);
-      const int endCell = a.size > 1 || b.size > 1
-                              ? std::min(std::min(std::abs(a.top - b.low), std::abs(a.low - b.top)), topMove)
-                              : 0;
-      const double others = state.score + kTop * topMove + (a.top == b.top ? heldTop : 0.0) +
-                            (a.low == b.low ? heldBass : 0.0) + ceiling_ + entry;
+      const double lowMove = std::abs(low_[p] - lowB), topMove = std::abs(top_[p] - topB);
+      double endCell = std::min(std::min(std::abs(top_[p] - lowB), std::abs(low_[p] - topB)), topMove);
+      if (singleB && a.size == 1) endCell = 0.0;
+      const double others = state.score + kTop * topMove + (top_[p] == topB ? heldTop : 0.0) +
+                            (low_[p] == lowB ? heldBass : 0.0) + beyondScore;
       if (kDistance * (lowMove + endCell) + others < floor) continue;
       const int distance = std::max(nearestSum(a, *target.nearest), nearestSum(b, *state.nearest));
       if (kDistance * distance + others < floor) continue;

@@ -85,9 +85,7 @@ class BeamPredecessors {
   double ceiling_;
   TransitionMemo& memo_;
   TransitionMemo::Rows& known_;
-  std::vector<double> reach_;   // per state: a bound of its total without the entry score
-  std::vector<char> isKnown_;   // per state: the bound is its exact total, the terms known
-  std::vector<std::pair<double, std::uint32_t>> open_;  // (bound, position) still to price
+  std::vector<double> low_, top_;  // per state: its outer notes, ready for the first bound
 };
 
 }  // namespace tw

@@ -101,17 +101,53 @@ ScoredCandidates scoreCandidates(const AvlSearchChord& chord, const AvlOptions& 
   return s;
 }
 
-// The scored candidates of `chord`, scored now unless an earlier chord of the search had the
-// same list and traits.
-std::size_t scoredIndex(std::vector<ScoredCandidates>& scored, const AvlSearchChord& chord,
-                        const AvlOptions& options, std::vector<double>& scratch) {
-  for (std::size_t i = 0; i < scored.size(); ++i)
-    if (scored[i].list == chord.candidates.data() && scored[i].listSize == chord.candidates.size() &&
-        sameTraits(scored[i].traits, chord.traits))
+// The scored candidates of each chord, scored once unless an earlier chord of the search had
+// the same list and traits.
+// At most kWhole scored lists are held whole (each up to ~90 KB); past that, all but the one
+// in use are released down to their kept indices (which the path is read back through) and
+// scored again, to the same values, if their chord comes back.
+class ScoredChords {
+ public:
+  static constexpr std::size_t kWhole = 256;
+
+  std::size_t indexOf(const AvlSearchChord& chord, const AvlOptions& options) {
+    for (std::size_t i = 0; i < scored_.size(); ++i) {
+      ScoredCandidates& s = scored_[i];
+      if (s.list != chord.candidates.data() || s.listSize != chord.candidates.size() ||
+          !sameTraits(s.traits, chord.traits))
+        continue;
+      if (s.shapes.empty()) {  // released
+        s = scoreCandidates(chord, options, scratch_);
+        ++whole_;
+      }
       return i;
-  scored.push_back(scoreCandidates(chord, options, scratch));
-  return scored.size() - 1;
-}
+    }
+    scored_.push_back(scoreCandidates(chord, options, scratch_));
+    ++whole_;
+    return scored_.size() - 1;
+  }
+
+  const ScoredCandidates& operator[](std::size_t i) const { return scored_[i]; }
+
+  // Keeps at most kWhole lists whole; `inUse` stays whole.
+  void trim(std::size_t inUse) {
+    if (whole_ <= kWhole) return;
+    for (std::size_t i = 0; i < scored_.size(); ++i) {
+      ScoredCandidates& s = scored_[i];
+      if (i == inUse || s.shapes.empty()) continue;
+      std::vector<double>().swap(s.unary);
+      std::vector<double>().swap(s.entry);
+      std::vector<VoicingShape>().swap(s.shapes);
+      std::vector<NearestNotes>().swap(s.nearest);
+      --whole_;
+    }
+  }
+
+ private:
+  std::vector<ScoredCandidates> scored_;
+  std::vector<double> scratch_;
+  std::size_t whole_ = 0;
+};
 
 }  // namespace
 
@@ -239,9 +275,8 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
   if (chords.empty()) return result;
   const TransitionRules rules = transitionRules(options);
 
-  std::vector<ScoredCandidates> scored;  // one per distinct chord
+  ScoredChords scored;  // one per distinct chord
   std::vector<std::size_t> scoredOf(chords.size());
-  std::vector<double> unaryScratch;
   TransitionMemo memo;
 
   // Per chord: each state's best predecessor (its position in the previous chord's kept list).
@@ -253,7 +288,7 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
   for (std::size_t c = 0; c < chords.size(); ++c) {
     const auto& chord = chords[c];
     if (chord.candidates.empty()) throw std::runtime_error("no legal revoicings found");
-    scoredOf[c] = scoredIndex(scored, chord, options, unaryScratch);
+    scoredOf[c] = scored.indexOf(chord, options);
     const ScoredCandidates& now = scored[scoredOf[c]];
     const std::size_t count = now.kept.size();
     if (stats) stats->candidateCounts.push_back(count);
@@ -263,6 +298,7 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
     if (c == 0) {
       for (std::size_t k = 0; k < count; ++k) scores[k] = now.unary[k];
       std::swap(prevScores, scores);
+      scored.trim(scoredOf[c]);
       continue;
     }
 
@@ -292,6 +328,7 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
       predecessor[c][k] = choice.from;
     }
     std::swap(prevScores, scores);
+    scored.trim(scoredOf[c]);
   }
 
   // The highest final score, the first on a tie, then back through the predecessors.

@@ -562,6 +562,23 @@ TEST(Search, ChoosesWhatThePlainSearchChooses) {
   }
 }
 
+// More distinct chords than the search holds scored at once, then the first ones again.
+TEST(Search, ChordsThatComeBackAfterManyOthersAreScoredAlike) {
+  std::mt19937 rng(31);
+  std::uniform_int_distribution<int> note(40, 80);
+  std::vector<std::vector<Voicing>> lists(300);
+  for (auto& list : lists)
+    for (int k = 0; k < 4; ++k) {
+      const int low = note(rng);
+      list.push_back(Voicing{low, low + 4 + k % 2, low + 7 + k});
+    }
+  std::vector<AvlSearchChord> chords;
+  for (const auto& list : lists) chords.push_back({list, triad(0)});
+  for (int c = 0; c < 20; ++c) chords.push_back({lists[static_cast<std::size_t>(c)], triad(0)});
+  AvlOptions o;
+  EXPECT_EQ(searchVoicePath(chords, o), plainSearch(chords, o));
+}
+
 TEST(Search, EmptyProgressionAndEmptyCandidateList) {
   AvlOptions o;
   EXPECT_TRUE(searchVoicePath({}, o).empty());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "generation/collection_habits.hpp"
 #include "generation/corpus_numerals.hpp"
 #include "generation/mode_judgment.hpp"
 
@@ -155,7 +156,7 @@ struct DatasetPlan {
 
 }  // namespace
 
-BuiltCorpora buildCorpora(const std::string& datasetsFolder) {
+BuiltCorpora buildCorpora(const std::string& datasetsFolder, const CorpusBuildOptions& options) {
   static const DatasetPlan kPlans[] = {
       {readBillboard, "popedm", false},
       {readWhenInRome, "classical", true},
@@ -166,6 +167,7 @@ BuiltCorpora buildCorpora(const std::string& datasetsFolder) {
   // Continuation weights: each data set brings the same total mass, so no set drowns another.
   std::map<std::string, std::map<std::string, double>, std::less<>> continuationMass;
   std::map<std::string, long, std::less<>> sourceCounts;
+  HabitCounter habits;
 
   std::size_t pieceIndex = 0;
   for (const auto& plan : kPlans) {
@@ -181,8 +183,9 @@ BuiltCorpora buildCorpora(const std::string& datasetsFolder) {
     summary.rewrittenCount = reading.rewrittenCount;
     summary.rewritten = reading.rewritten;
     auto heldOut = holdOutTenth(reading.pieces);
-    summary.piecesUsed = reading.pieces.size();
+    if (options.validation) heldOut = holdOutTenth(reading.pieces);  // the first tenth is dropped
     summary.piecesHeldOut = heldOut.size();
+    summary.piecesUsed = reading.pieces.size();
     for (auto& p : heldOut) built.heldOut.push_back({plan.genreKey, reading.name, std::move(p)});
 
     std::map<int, std::map<WindowKey, WindowStats>> windows;
@@ -192,6 +195,7 @@ BuiltCorpora buildCorpora(const std::string& datasetsFolder) {
       allSteps.push_back(numeralSteps(piece, plan.keepBass, summary.unnamedChords));
       const auto& steps = allSteps.back();
       for (int length : kProgressionLengths) collectWindows(steps, pieceIndex, length, windows[length]);
+      for (const auto& run : habitRuns(piece)) habits.add(plan.genreKey, run);
       for (std::size_t i = 1; i < steps.size(); ++i)
         if (linked(steps[i - 1], steps[i])) ++summary.transitions;
       ++pieceIndex;
@@ -211,6 +215,8 @@ BuiltCorpora buildCorpora(const std::string& datasetsFolder) {
         }
     }
     built.datasets.push_back(std::move(summary));
+    if (options.keepTraining)
+      for (auto& p : reading.pieces) built.training.push_back({plan.genreKey, reading.name, std::move(p)});
   }
 
   for (const auto& [source, targets] : continuationMass) {
@@ -228,6 +234,7 @@ BuiltCorpora buildCorpora(const std::string& datasetsFolder) {
     if (list.size() > kContinuationsPerNumeral) list.resize(kContinuationsPerNumeral);
     if (!list.empty()) built.continuations.set(source, std::move(list));
   }
+  habits.storeInto(built.continuations);
   return built;
 }
 

@@ -41,7 +41,6 @@ std::string reducedQuality(const ParsedChord& chord, QualityLevel level) {
   bool major = hasTone(iv, 4);
   bool minor = !major && hasTone(iv, 3);
   bool fifth = hasTone(iv, 7);
-  std::string triad;
   enum { kMajor, kMinor, kDim, kAug, kSus4, kSus2, kPower } family;
   if (major) family = (!fifth && hasTone(iv, 8)) ? kAug : kMajor;
   else if (minor) family = (!fifth && hasTone(iv, 6)) ? kDim : kMinor;
@@ -51,8 +50,8 @@ std::string reducedQuality(const ParsedChord& chord, QualityLevel level) {
   bool flatSeventh = hasTone(iv, 10);
   bool majorSeventh = hasTone(iv, 11);
   bool diminishedSeventh = hasTone(iv, 9);
-  static constexpr const char* kTriads[] = {"", "m", "dim", "aug", "sus4", "sus2", ""};
-  std::string result = kTriads[family];
+  static constexpr std::string_view kTriads[] = {"", "m", "dim", "aug", "sus4", "sus2", ""};
+  std::string_view result = kTriads[family];
   if (level == QualityLevel::seventh) {
     switch (family) {
       case kMajor: result = flatSeventh ? "7" : majorSeventh ? "maj7" : ""; break;
@@ -65,8 +64,8 @@ std::string reducedQuality(const ParsedChord& chord, QualityLevel level) {
     }
     if (!result.empty() && !isCatalogueSymbol(result)) result = kTriads[family];
   }
-  if (!result.empty() && !isCatalogueSymbol(result)) result.clear();
-  return result;
+  if (!result.empty() && !isCatalogueSymbol(result)) result = {};
+  return std::string(result);
 }
 
 std::optional<std::string> realisableNumeral(const KeyContext& key, PitchClass root,
@@ -115,6 +114,14 @@ std::string continuationNumeral(const KeyContext& key, const ParsedChord& chord)
   KeyContext natural{key.root, key.minor, false};
   return romanForChord(natural, AnalysisChord{chord.root, reducedQuality(chord, QualityLevel::seventh), 0, false},
                        RomanFlags{});
+}
+
+std::string habitNumeral(const KeyContext& key, const ParsedChord& chord) {
+  KeyContext natural{key.root, key.minor, false};
+  for (QualityLevel level : {QualityLevel::full, QualityLevel::seventh})
+    if (auto numeral = realisableNumeral(natural, chord.root, reducedQuality(chord, level), std::nullopt))
+      return *numeral;
+  return {};
 }
 
 }  // namespace tw

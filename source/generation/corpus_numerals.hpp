@@ -44,4 +44,9 @@ std::vector<std::string> lookupNumerals(const KeyContext& key, const ParsedChord
 // The numeral a chord is named by as a continuation (its seventh, no bass), or empty.
 std::string continuationNumeral(const KeyContext& key, const ParsedChord& chord);
 
+// The numeral the collections' habit tables know a chord by: its own quality without the
+// bass, or its seventh when the engine cannot name the full quality; empty when neither
+// realises.
+std::string habitNumeral(const KeyContext& key, const ParsedChord& chord);
+
 }  // namespace tw

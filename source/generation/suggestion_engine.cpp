@@ -12,6 +12,7 @@
 #include "chord/quality_catalogue.hpp"
 #include "generation/corpus_loading.hpp"
 #include "generation/corpus_numerals.hpp"
+#include "generation/next_chord_model.hpp"
 #include "generation/random_source.hpp"
 #include "generation/suggestion_families.hpp"
 #include "host/request_handlers.hpp"
@@ -20,22 +21,25 @@ namespace tw {
 
 namespace {
 
+// The smoothness of a move only settles near ties: the probability of the move decides.
+constexpr double kSmartSmoothness = 0.5;
+
 // Facts about one chord that scoring asks for more than once, worked out once per request.
 struct ChordFacts {
   std::string canonical;  // catalogue symbol
   const IntervalList* intervals = nullptr;
-  std::vector<std::string> lookups;  // corpus numerals, most specific first
-  std::string continuation;          // the numeral the corpus names it by
+  double probability = 0.0;  // of coming next, as the model sees it (slash bass aside)
+  std::vector<std::string> lookups;  // corpus numerals, most specific first (only with a next chord)
 };
 
 // What every candidate is scored against, worked out once per request.
 struct ScoringContext {
   const SuggestionContext& context;
   KeyContext natural;
+  NextChordModel model;
   std::vector<int> lastTones;  // pitch classes of the last previous chord
   std::optional<PitchClass> lastRoot;
   double expectedTones = 4.0;
-  std::span<const Continuation> fromLast;
   std::string nextNumeral;
   std::unordered_map<std::string, ChordFacts> facts;
 };
@@ -74,13 +78,14 @@ const ChordFacts& factsOf(ScoringContext& s, const Suggestion& x) {
   ParsedChord chord = suggestionChord(x);
   f.canonical = chord.quality;
   f.intervals = &qualityIntervals(chord.quality);
-  f.lookups = lookupNumerals(s.natural, chord);
-  f.continuation = continuationNumeral(s.natural, chord);
+  f.probability = s.model.probability(s.natural, chord);
+  if (s.context.next) f.lookups = lookupNumerals(s.natural, chord);
   return s.facts.emplace(std::move(key), std::move(f)).first->second;
 }
 
 ScoringContext prepare(const SuggestionContext& c) {
-  ScoringContext s{c, {c.key.root, c.key.minor, false}, {}, {}, 4.0, {}, {}, {}};
+  ScoringContext s{c, {c.key.root, c.key.minor, false}, predictNextChords(continuationCorpus(), c.key, c.previous),
+                   {}, {}, 4.0, {}, {}};
   double tones = 0;
   int counted = 0;
   for (const auto& p : c.previous) {
@@ -96,7 +101,6 @@ ScoringContext prepare(const SuggestionContext& c) {
     const auto& last = c.previous.back();
     s.lastTones = pitchClassesOf(last.root, last.intervals);
     s.lastRoot = last.root;
-    s.fromLast = continuationsOf(lookupNumerals(s.natural, last));
   }
   if (c.next) s.nextNumeral = continuationNumeral(s.natural, *c.next);
   return s;
@@ -155,15 +159,15 @@ void score(ScoringContext& s, Suggestion& x) {
   const ChordFacts& facts = factsOf(s, x);
   const IntervalList& intervals = *facts.intervals;
   if (x.category == kSmart) {
-    x.score = std::clamp(x.score + 2.0 * smoothness(s, x.root, intervals) + sizeTerm(s, intervals.size()), 0.0, 1.0);
+    x.score = std::clamp(x.score + kSmartSmoothness * smoothness(s, x.root, intervals) + sizeTerm(s, intervals.size()), 0.0, 1.0);
     return;
   }
-  // The corpus names continuations without a bass: a slash chord counts at 0.8.
-  double p = probabilityIn(s.fromLast, facts.continuation);
+  // The model names chords without a bass: a slash chord counts at 0.8.
+  double p = facts.probability;
   if (x.bass && *x.bass != x.root) p *= 0.8;
-  // Colour chords are judged on the same scale as corpus candidates: the corpus probability
-  // of the move dominates, the family prior and the shape terms only order what is left.
-  double value = x.score + 0.9 * p + 0.5 * (countTerm(s, intervals.size()) + smoothness(s, x.root, intervals));
+  // Colour chords are judged on the same scale as corpus candidates: the probability of the
+  // move dominates, the family prior and the shape terms only order what is left.
+  double value = x.score + p + countTerm(s, intervals.size());
   if (isAltered(x.quality)) value -= 0.02;
   if (s.context.next) value += nextFit(s, x, facts);
   x.score = value;
@@ -187,16 +191,21 @@ void removeDiminishedDuplicates(std::vector<Suggestion>& list) {
   list = std::move(kept);
 }
 
-// The same chord offered by two families is offered once, by the better scored.
+// The same chord offered by two families is offered once: as a corpus candidate when it is
+// one (that is why it is offered), otherwise by the better scored.
 void removeCrossFamilyDuplicates(std::vector<Suggestion>& list, ScoringContext& s) {
   std::vector<Suggestion> kept;
   kept.reserve(list.size());
   std::map<std::tuple<PitchClass, std::string, int>, std::size_t> seen;
+  auto replaces = [](const Suggestion& x, const Suggestion& held) {
+    if (x.category == held.category || held.category == kSmart) return false;
+    return x.category == kSmart || x.score > held.score;
+  };
   for (auto& x : list) {
     const int bass = x.bass && *x.bass != x.root ? *x.bass : -1;  // a bass on the root is no bass
     auto [it, fresh] = seen.emplace(std::tuple{x.root, factsOf(s, x).canonical, bass}, kept.size());
     if (fresh) kept.push_back(std::move(x));
-    else if (kept[it->second].category != x.category && x.score > kept[it->second].score)
+    else if (replaces(x, kept[it->second]))
       kept[it->second] = std::move(x);
     else if (kept[it->second].category == x.category)
       kept.push_back(std::move(x));  // within a family, variants are merged later, not here
@@ -245,7 +254,8 @@ void capPerCategory(std::vector<Suggestion>& list) {
   list = std::move(kept);
 }
 
-std::vector<Suggestion> familyCandidates(const SuggestionContext& context, RomanFlags flags) {
+std::vector<Suggestion> familyCandidates(const SuggestionContext& context, const ScoringContext& scoring,
+                                         RomanFlags flags) {
   std::vector<Suggestion> all;
   auto append = [&](std::vector<Suggestion> family) {
     all.insert(all.end(), std::make_move_iterator(family.begin()), std::make_move_iterator(family.end()));
@@ -255,18 +265,16 @@ std::vector<Suggestion> familyCandidates(const SuggestionContext& context, Roman
   append(tritoneSubstitutes(context, flags));
   append(diminishedApproaches(context, flags));
   append(chromaticMediants(context, flags));
-  auto smart = corpusCandidates(context);
-  auto diatonic = diatonicCandidates(context, smart);
-  append(std::move(smart));
-  append(std::move(diatonic));
+  append(corpusCandidates(context, scoring.model));
+  append(diatonicCandidates(context));
   return all;
 }
 
 }  // namespace
 
 std::vector<Suggestion> scoredCandidates(const SuggestionContext& context, RomanFlags flags) {
-  std::vector<Suggestion> all = familyCandidates(context, flags);
   ScoringContext s = prepare(context);
+  std::vector<Suggestion> all = familyCandidates(context, s, flags);
   for (auto& x : all) score(s, x);
   return all;
 }
@@ -290,11 +298,10 @@ void shuffleSelection(std::vector<Suggestion>& list, std::mt19937& engine) {
 }
 
 std::vector<Suggestion> suggestChords(const SuggestionContext& context, const SuggestionOptions& options) {
-  std::vector<Suggestion> list = familyCandidates(context, options.flags);
   ScoringContext scoring = prepare(context);
+  std::vector<Suggestion> list = familyCandidates(context, scoring, options.flags);
   for (auto& x : list) score(scoring, x);
   removeDiminishedDuplicates(list);
-  removeCrossFamilyDuplicates(list, scoring);
   if (!context.previous.empty()) {
     const ParsedChord& last = context.previous.back();
     std::erase_if(list, [&](const Suggestion& x) { return sameChord(x, last); });
@@ -305,6 +312,8 @@ std::vector<Suggestion> suggestChords(const SuggestionContext& context, const Su
       });
     }
   }
+  // After the removals, so that a chord another family also offers survives them there.
+  removeCrossFamilyDuplicates(list, scoring);
   // Ties are broken by the order the families produced them, so a request always gives the
   // same list.
   std::stable_sort(list.begin(), list.end(), [](const Suggestion& a, const Suggestion& b) { return a.score > b.score; });
@@ -429,7 +438,10 @@ HandlerReply handleGetSuggestions(const Json& payload) {
   std::size_t smartCount = 0;
   for (const auto& x : list) {
     std::string symbol = spellPitchInKey(key, x.root, names) + x.quality;
-    if (x.bass && *x.bass != x.root) symbol += "/" + spellPitchInKey(key, *x.bass, names);
+    if (x.bass && *x.bass != x.root) {
+      symbol += '/';
+      symbol += spellPitchInKey(key, *x.bass, names);
+    }
     AnalysisChord named{x.root, x.quality.empty() ? "maj" : x.quality, x.bass.value_or(0), x.bass && *x.bass != x.root};
     Json item{{"symbol", symbol},
               {"category", categoryName(x.category)},

@@ -4,8 +4,6 @@
 #include <utility>
 
 #include "chord/quality_catalogue.hpp"
-#include "generation/corpus_loading.hpp"
-#include "generation/corpus_numerals.hpp"
 
 namespace tw {
 
@@ -54,8 +52,10 @@ Suggestion make(PitchClass root, std::string_view quality, int category, std::st
   return s;
 }
 
-// Plainer variants first: each step along a family's list costs a little prior.
-double variantPrior(double base, std::size_t index) { return base - 0.002 * static_cast<double>(index); }
+// Priors are small: they order the chords the collections have not shown after this context,
+// and the family's usual standing; where a chord has been seen to follow, the probability of
+// the move decides. Plainer variants first: each step along a family's list costs a little.
+double variantPrior(double base, std::size_t index) { return base - 0.0004 * static_cast<double>(index); }
 
 std::vector<Suggestion> dominantFamily(const SuggestionContext& c, RomanFlags flags, int category,
                                        int rootShift, std::string_view labelPrefix, double base) {
@@ -75,19 +75,19 @@ std::vector<Suggestion> dominantFamily(const SuggestionContext& c, RomanFlags fl
 }  // namespace
 
 std::vector<Suggestion> secondaryDominants(const SuggestionContext& c, RomanFlags flags) {
-  return dominantFamily(c, flags, kSecondaryDominant, 7, "V of ", 0.05);
+  return dominantFamily(c, flags, kSecondaryDominant, 7, "V of ", 0.01);
 }
 
 std::vector<Suggestion> tritoneSubstitutes(const SuggestionContext& c, RomanFlags flags) {
-  return dominantFamily(c, flags, kTritoneSub, 1, "\xE2\x86\x92 ", 0.03);
+  return dominantFamily(c, flags, kTritoneSub, 1, "\xE2\x86\x92 ", 0.006);
 }
 
 std::vector<Suggestion> borrowedChords(const SuggestionContext& c, RomanFlags) {
   // The parallel key's triads that differ from this key's own; the common borrowings weigh
   // more (iv, bVI, bVII in major; V, IV, vii° in minor).
   KeyContext parallel{c.key.root, !c.key.minor, false};
-  static constexpr double kMajorKeyBorrowing[] = {0.025, 0.02, 0.035, 0.05, 0.025, 0.045, 0.05};
-  static constexpr double kMinorKeyBorrowing[] = {0.025, 0.025, 0.015, 0.04, 0.055, 0.015, 0.04};
+  static constexpr double kMajorKeyBorrowing[] = {0.005, 0.004, 0.007, 0.01, 0.005, 0.009, 0.01};
+  static constexpr double kMinorKeyBorrowing[] = {0.005, 0.005, 0.003, 0.008, 0.011, 0.003, 0.008};
   const std::string label = c.key.minor ? "borrowed from major" : "borrowed from minor";
   std::vector<Suggestion> out;
   for (int degree = 1; degree <= 7; ++degree) {
@@ -118,7 +118,7 @@ std::vector<Suggestion> diminishedApproaches(const SuggestionContext& c, RomanFl
     decorated.push_back({d.root, d.quality, numeralOf(c.key, d.root, d.quality, flags)});
   }
   for (const auto& t : decorated)
-    out.push_back(make(t.root + 3, "dim7", kDiminishedApproach, "CT on " + t.numeral, 0.025, c.key));
+    out.push_back(make(t.root + 3, "dim7", kDiminishedApproach, "CT on " + t.numeral, 0.005, c.key));
 
   // Chromatic approach chords a semitone below (rising) or above (falling) a target.
   std::vector<Target> targets;
@@ -131,9 +131,9 @@ std::vector<Suggestion> diminishedApproaches(const SuggestionContext& c, RomanFl
   for (const auto& t : targets)
     for (std::size_t i = 0; i < kDiminishedQualities.size(); ++i) {
       out.push_back(make(t.root - 1, kDiminishedQualities[i], kDiminishedApproach,
-                         "\xE2\x86\x91 " + t.numeral, variantPrior(0.035, i), c.key));
+                         "\xE2\x86\x91 " + t.numeral, variantPrior(0.007, i), c.key));
       out.push_back(make(t.root + 1, kDiminishedQualities[i], kDiminishedApproach,
-                         "\xE2\x86\x93 " + t.numeral, variantPrior(0.02, i), c.key));
+                         "\xE2\x86\x93 " + t.numeral, variantPrior(0.004, i), c.key));
     }
   return out;
 }
@@ -150,57 +150,48 @@ std::vector<Suggestion> chromaticMediants(const SuggestionContext& c, RomanFlags
       bool majorChromatic = !isDiatonicChord(c.key, root, "", std::nullopt);
       bool minorChromatic = !isDiatonicChord(c.key, root, "m", std::nullopt);
       if (majorChromatic && seen.insert({root, ""}).second)
-        out.push_back(make(root, "", kChromaticMediant, label, 0.03, c.key));
+        out.push_back(make(root, "", kChromaticMediant, label, 0.006, c.key));
       for (std::size_t i = 0; i < kMediantQualities.size(); ++i) {
         std::string_view q = kMediantQualities[i];
         bool minorSide = q.front() == 'm';
         if (!(minorSide ? minorChromatic : majorChromatic)) continue;
         if (!seen.insert({root, q}).second) continue;
-        out.push_back(make(root, q, kChromaticMediant, label, variantPrior(minorSide ? 0.02 : 0.025, i), c.key));
+        out.push_back(make(root, q, kChromaticMediant, label, variantPrior(minorSide ? 0.004 : 0.005, i), c.key));
       }
     }
   }
   return out;
 }
 
-std::vector<Suggestion> corpusCandidates(const SuggestionContext& c) {
+std::vector<Suggestion> corpusCandidates(const SuggestionContext& c, const NextChordModel& model) {
   std::vector<Suggestion> out;
   if (c.previous.empty()) return out;
-  const auto& corpus = continuationCorpus();
-  if (corpus.empty()) return out;
   KeyContext natural{c.key.root, c.key.minor, false};
-  for (const auto& numeral : lookupNumerals(natural, c.previous.back())) {
-    auto list = corpus.continuations(numeral, kCorpusCandidateLimit);
-    if (list.empty()) continue;
-    for (const auto& continuation : list) {
-      // Continuations are shared by both modes: a tonic of the other mode does not belong.
-      if ((continuation.numeral == "I" && c.key.minor) || (continuation.numeral == "i" && !c.key.minor)) continue;
-      RomanChord chord = chordFromRoman(natural, continuation.numeral);
-      if (!chord.valid || !resolveQuality(chord.quality)) continue;
-      std::optional<PitchClass> bass;
-      if (chord.hasBass) bass = chord.bass;
-      bool duplicate = false;
-      for (const auto& s : out) duplicate |= sameChord(s.root, s.quality, s.bass, chord.root, chord.quality, bass);
-      if (duplicate) continue;
-      Suggestion s = make(chord.root, chord.quality, kSmart, continuation.numeral, continuation.probability, c.key);
-      s.bass = bass;
-      s.isDiatonic = isDiatonicChord(c.key, s.root, s.quality, s.bass);
-      out.push_back(std::move(s));
-    }
-    break;
+  for (const auto& continuation : model.ranked()) {
+    if (out.size() == kCorpusCandidateLimit) break;
+    // Pooled continuations are shared by both modes: a tonic of the other mode does not belong.
+    if ((continuation.numeral == "I" && c.key.minor) || (continuation.numeral == "i" && !c.key.minor)) continue;
+    RomanChord chord = chordFromRoman(natural, continuation.numeral);
+    if (!chord.valid || !resolveQuality(chord.quality)) continue;
+    std::optional<PitchClass> bass;
+    if (chord.hasBass) bass = chord.bass;
+    bool duplicate = false;
+    for (const auto& s : out) duplicate |= sameChord(s.root, s.quality, s.bass, chord.root, chord.quality, bass);
+    if (duplicate) continue;
+    Suggestion s = make(chord.root, chord.quality, kSmart, continuation.numeral, continuation.probability, c.key);
+    s.bass = bass;
+    s.isDiatonic = isDiatonicChord(c.key, s.root, s.quality, s.bass);
+    out.push_back(std::move(s));
   }
   return out;
 }
 
-std::vector<Suggestion> diatonicCandidates(const SuggestionContext& c, const std::vector<Suggestion>& already) {
+std::vector<Suggestion> diatonicCandidates(const SuggestionContext& c) {
   std::vector<Suggestion> out;
   for (bool seventh : {false, true})
     for (int degree = 1; degree <= 7; ++degree) {
       DiatonicChord d = diatonicChord(c.key, degree, seventh);
-      bool taken = false;
-      for (const auto& s : already) taken |= sameChord(s.root, s.quality, s.bass, d.root, d.quality, std::nullopt);
-      if (taken) continue;
-      Suggestion s = make(d.root, d.quality, kDiatonic, d.roman, seventh ? 0.02 : 0.03, c.key);
+      Suggestion s = make(d.root, d.quality, kDiatonic, d.roman, seventh ? 0.004 : 0.006, c.key);
       s.isDiatonic = true;
       out.push_back(std::move(s));
     }

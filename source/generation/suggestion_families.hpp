@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/roman_numerals.hpp"
+#include "generation/next_chord_model.hpp"
 #include "generation/suggestion.hpp"
 
 namespace tw {
@@ -23,10 +24,11 @@ std::vector<Suggestion> borrowedChords(const SuggestionContext& context, RomanFl
 std::vector<Suggestion> tritoneSubstitutes(const SuggestionContext& context, RomanFlags flags);
 std::vector<Suggestion> diminishedApproaches(const SuggestionContext& context, RomanFlags flags);
 std::vector<Suggestion> chromaticMediants(const SuggestionContext& context, RomanFlags flags);
-// The continuations of the last previous chord in the continuation corpus.
-std::vector<Suggestion> corpusCandidates(const SuggestionContext& context);
-// The key's own triads and sevenths that no corpus candidate already names.
-std::vector<Suggestion> diatonicCandidates(const SuggestionContext& context,
-                                           const std::vector<Suggestion>& already);
+// The continuations of the previous chords in the continuation corpus, as the model ranks
+// them; none before the first chord.
+std::vector<Suggestion> corpusCandidates(const SuggestionContext& context, const NextChordModel& model);
+// The key's own triads and sevenths (where a corpus candidate names the same chord, the
+// better scored of the two stays).
+std::vector<Suggestion> diatonicCandidates(const SuggestionContext& context);
 
 }  // namespace tw

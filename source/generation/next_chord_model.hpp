@@ -1,0 +1,48 @@
+#pragma once
+// What the chords so far say comes next. Each collection's habits (collection_habits.hpp)
+// are weighted by how well that collection explains the progression up to here, so a
+// progression that sounds like jazz is continued the way jazz continues; the moves the
+// progression has already made weigh in too, since music repeats itself. Without habit
+// tables in the corpus the pooled continuations of the last chord answer alone.
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chord/chord_parser.hpp"
+#include "chord/key_context.hpp"
+#include "generation/continuation_corpus.hpp"
+
+namespace tw {
+
+class NextChordModel {
+ public:
+  // The continuations the corpus offers, best first: numeral (in the natural form of the key)
+  // and probability.
+  const std::vector<Continuation>& ranked() const { return ranked_; }
+
+  // The probability of a chord coming next (0 when nothing suggests it).
+  double probability(const KeyContext& key, const ParsedChord& chord) const;
+  double probabilityOfNumeral(std::string_view numeral) const;
+
+  // The numeral this model knows a chord by.
+  std::string numeralOf(const KeyContext& key, const ParsedChord& chord) const;
+
+  // How much each collection's habits counted, in kCollections order (all 0 without habit
+  // tables).
+  const std::vector<double>& collectionWeights() const { return weights_; }
+
+  friend NextChordModel predictNextChords(const ContinuationCorpus& corpus, const KeyContext& key,
+                                          std::span<const ParsedChord> previous);
+
+ private:
+  std::vector<Continuation> ranked_;
+  std::vector<Continuation> byNumeral_;  // the same, sorted by numeral for lookups
+  std::vector<double> weights_;
+  bool fromHabits_ = false;
+};
+
+NextChordModel predictNextChords(const ContinuationCorpus& corpus, const KeyContext& key,
+                                 std::span<const ParsedChord> previous);
+
+}  // namespace tw

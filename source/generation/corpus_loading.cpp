@@ -13,6 +13,11 @@ ContinuationCorpus& continuationStore() {
   return corpus;
 }
 
+std::uint64_t& continuationLoadCount() {
+  static std::uint64_t count = 0;
+  return count;
+}
+
 ProgressionCorpus& progressionStore() {
   static ProgressionCorpus corpus;
   return corpus;
@@ -22,6 +27,7 @@ ProgressionCorpus& progressionStore() {
 bool loadContinuationCorpus(std::span<const std::uint8_t> bytes) {
   auto decoded = decodeContinuationCorpus(bytes);
   continuationStore() = decoded ? std::move(*decoded) : ContinuationCorpus{};
+  ++continuationLoadCount();
   return decoded.has_value();
 }
 
@@ -33,6 +39,7 @@ bool loadProgressionCorpus(std::span<const std::uint8_t> bytes) {
 
 const ContinuationCorpus& continuationCorpus() { return continuationStore(); }
 const ProgressionCorpus& progressionCorpus() { return progressionStore(); }
+std::uint64_t continuationCorpusLoads() { return continuationLoadCount(); }
 
 std::vector<std::uint8_t> readCorpusFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -18,6 +18,9 @@ bool loadProgressionCorpus(std::span<const std::uint8_t> bytes);
 
 // The process-wide corpora (empty until a valid file is loaded).
 const ContinuationCorpus& continuationCorpus();
+// How many times the continuation corpus has been (re)loaded: what refers into it is stale
+// once this changes.
+std::uint64_t continuationCorpusLoads();
 const ProgressionCorpus& progressionCorpus();
 
 // The whole content of a file; empty when it cannot be read.

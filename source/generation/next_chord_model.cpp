@@ -64,14 +64,6 @@ double NextChordModel::probabilityOfNumeral(std::string_view numeral) const {
   return it != byNumeral_.end() && it->numeral == numeral ? it->probability : 0.0;
 }
 
-std::string NextChordModel::numeralOf(const KeyContext& key, const ParsedChord& chord) const {
-  return fromHabits_ ? habitNumeral(key, chord) : continuationNumeral(key, chord);
-}
-
-double NextChordModel::probability(const KeyContext& key, const ParsedChord& chord) const {
-  return probabilityOfNumeral(numeralOf(key, chord));
-}
-
 NextChordModel predictNextChords(const ContinuationCorpus& corpus, const KeyContext& key,
                                  std::span<const ParsedChord> previous) {
   NextChordModel model;

@@ -21,12 +21,11 @@ class NextChordModel {
   // and probability.
   const std::vector<Continuation>& ranked() const { return ranked_; }
 
-  // The probability of a chord coming next (0 when nothing suggests it).
-  double probability(const KeyContext& key, const ParsedChord& chord) const;
+  // The probability of the chord a numeral names coming next (0 when nothing suggests it).
+  // Numerals are habit numerals (habitNumeral) when the model draws on habit tables, else
+  // continuation numerals (continuationNumeral).
   double probabilityOfNumeral(std::string_view numeral) const;
-
-  // The numeral this model knows a chord by.
-  std::string numeralOf(const KeyContext& key, const ParsedChord& chord) const;
+  bool fromHabits() const { return fromHabits_; }
 
   // How much each collection's habits counted, in kCollections order (all 0 without habit
   // tables).

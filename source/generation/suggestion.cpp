@@ -14,9 +14,9 @@ std::string_view categoryName(int category) {
 }
 
 namespace {
-std::string_view canonical(std::string_view quality, std::optional<ChordQuality>& holder) {
-  holder = resolveQuality(quality);
-  return holder ? std::string_view(holder->symbol) : quality;
+std::string_view canonical(std::string_view quality) {
+  const ChordQuality* resolved = findQuality(quality);
+  return resolved ? std::string_view(resolved->symbol) : quality;
 }
 }  // namespace
 
@@ -33,8 +33,7 @@ bool sameChord(PitchClass rootA, std::string_view qualityA, std::optional<PitchC
   const int effectiveA = bassA && *bassA != rootA ? *bassA : -1;
   const int effectiveB = bassB && *bassB != rootB ? *bassB : -1;
   if (effectiveA != effectiveB) return false;
-  std::optional<ChordQuality> ha, hb;
-  return canonical(qualityA, ha) == canonical(qualityB, hb);
+  return canonical(qualityA) == canonical(qualityB);
 }
 
 bool sameChord(const Suggestion& s, const ParsedChord& c) {
@@ -43,7 +42,7 @@ bool sameChord(const Suggestion& s, const ParsedChord& c) {
 
 bool isDiatonicChord(const KeyContext& key, PitchClass root, std::string_view quality,
                      std::optional<PitchClass> bass) {
-  auto resolved = resolveQuality(quality);
+  const ChordQuality* resolved = findQuality(quality);
   if (!resolved) return false;
   for (int i : resolved->intervals)
     if (degreeOf(key, reducePitchClass(root + i)) == 0) return false;

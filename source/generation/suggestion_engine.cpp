@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "chord/quality_catalogue.hpp"
+#include "generation/candidate_facts.hpp"
 #include "generation/corpus_loading.hpp"
 #include "generation/corpus_numerals.hpp"
 #include "generation/next_chord_model.hpp"
@@ -24,12 +25,11 @@ namespace {
 // The smoothness of a move only settles near ties: the probability of the move decides.
 constexpr double kSmartSmoothness = 0.5;
 
-// Facts about one chord that scoring asks for more than once, worked out once per request.
+// Facts about one chord that scoring asks for: its naming in the key (kept across requests)
+// and how likely it is to come next here.
 struct ChordFacts {
-  std::string canonical;  // catalogue symbol
-  const IntervalList* intervals = nullptr;
-  double probability = 0.0;  // of coming next, as the model sees it (slash bass aside)
-  std::vector<std::string> lookups;  // corpus numerals, most specific first (only with a next chord)
+  const CandidateFacts& named;
+  double probability = 0.0;  // slash bass aside
 };
 
 // What every candidate is scored against, worked out once per request.
@@ -41,7 +41,6 @@ struct ScoringContext {
   std::optional<PitchClass> lastRoot;
   double expectedTones = 4.0;
   std::string nextNumeral;
-  std::unordered_map<std::string, ChordFacts> facts;
 };
 
 std::vector<int> pitchClassesOf(PitchClass root, const IntervalList& intervals) {
@@ -53,39 +52,21 @@ std::vector<int> pitchClassesOf(PitchClass root, const IntervalList& intervals) 
   return pcs;
 }
 
-std::span<const Continuation> continuationsOf(const std::vector<std::string>& lookups) {
-  for (const auto& numeral : lookups) {
-    auto list = continuationCorpus().continuations(numeral, 255);
-    if (!list.empty()) return list;
-  }
-  return {};
-}
-
 double probabilityIn(std::span<const Continuation> list, std::string_view numeral) {
   for (const auto& c : list)
     if (c.numeral == numeral) return c.probability;
   return 0.0;
 }
 
-const ChordFacts& factsOf(ScoringContext& s, const Suggestion& x) {
-  std::string key = x.quality;
-  key += '|';
-  key += static_cast<char>('a' + x.root);
-  key += static_cast<char>(x.bass ? 'a' + *x.bass : '-');
-  auto it = s.facts.find(key);
-  if (it != s.facts.end()) return it->second;
-  ChordFacts f;
-  ParsedChord chord = suggestionChord(x);
-  f.canonical = chord.quality;
-  f.intervals = &qualityIntervals(chord.quality);
-  f.probability = s.model.probability(s.natural, chord);
-  if (s.context.next) f.lookups = lookupNumerals(s.natural, chord);
-  return s.facts.emplace(std::move(key), std::move(f)).first->second;
+ChordFacts factsOf(const ScoringContext& s, const Suggestion& x) {
+  const CandidateFacts& named = candidateFacts(s.natural, x.root, x.quality, x.bass);
+  return {named, s.model.probabilityOfNumeral(s.model.fromHabits() ? named.habitNumeral : named.continuationNumeral)};
 }
 
 ScoringContext prepare(const SuggestionContext& c) {
+  trimCandidateFacts();
   ScoringContext s{c, {c.key.root, c.key.minor, false}, predictNextChords(continuationCorpus(), c.key, c.previous),
-                   {}, {}, 4.0, {}, {}};
+                   {}, {}, 4.0, {}};
   double tones = 0;
   int counted = 0;
   for (const auto& p : c.previous) {
@@ -151,13 +132,13 @@ double nextFit(const ScoringContext& s, const Suggestion& x, const ChordFacts& f
     else if (toNext == 11) fit += 0.12;
     else if (x.root == reducePitchClass(next.root + 3) && x.quality == "dim7") fit += 0.15;
   }
-  if (!s.nextNumeral.empty()) fit += 0.3 * probabilityIn(continuationsOf(facts.lookups), s.nextNumeral);
+  if (!s.nextNumeral.empty()) fit += 0.3 * probabilityIn(facts.named.followers, s.nextNumeral);
   return fit;
 }
 
-void score(ScoringContext& s, Suggestion& x) {
-  const ChordFacts& facts = factsOf(s, x);
-  const IntervalList& intervals = *facts.intervals;
+void score(const ScoringContext& s, Suggestion& x) {
+  const ChordFacts facts = factsOf(s, x);
+  const IntervalList& intervals = *facts.named.intervals;
   if (x.category == kSmart) {
     x.score = std::clamp(x.score + kSmartSmoothness * smoothness(s, x.root, intervals) + sizeTerm(s, intervals.size()), 0.0, 1.0);
     return;
@@ -196,14 +177,14 @@ void removeDiminishedDuplicates(std::vector<Suggestion>& list) {
 void removeCrossFamilyDuplicates(std::vector<Suggestion>& list, ScoringContext& s) {
   std::vector<Suggestion> kept;
   kept.reserve(list.size());
-  std::map<std::tuple<PitchClass, std::string, int>, std::size_t> seen;
+  std::map<std::tuple<PitchClass, std::string_view, int>, std::size_t> seen;
   auto replaces = [](const Suggestion& x, const Suggestion& held) {
     if (x.category == held.category || held.category == kSmart) return false;
     return x.category == kSmart || x.score > held.score;
   };
   for (auto& x : list) {
     const int bass = x.bass && *x.bass != x.root ? *x.bass : -1;  // a bass on the root is no bass
-    auto [it, fresh] = seen.emplace(std::tuple{x.root, factsOf(s, x).canonical, bass}, kept.size());
+    auto [it, fresh] = seen.emplace(std::tuple<PitchClass, std::string_view, int>{x.root, candidateFacts(s.natural, x.root, x.quality, x.bass).canonical, bass}, kept.size());
     if (fresh) kept.push_back(std::move(x));
     else if (replaces(x, kept[it->second]))
       kept[it->second] = std::move(x);
@@ -218,17 +199,44 @@ std::string_view colourOf(std::string_view quality) {
   return c == "sixth" ? std::string_view("major") : c;
 }
 
+// Keeps, of each group of colour-chord variants, the best scored (the first produced on a
+// tie). Merging before the sort keeps the sort short and orders the survivors exactly as
+// sorting first and keeping each group's first would.
 void mergeVariants(std::vector<Suggestion>& list) {
-  std::vector<Suggestion> kept;
-  kept.reserve(list.size());
-  std::set<std::tuple<int, PitchClass, int, std::string, std::string_view>> groups;
-  for (auto& x : list) {
-    if (x.category >= kSecondaryDominant && x.category <= kChromaticMediant &&
-        !groups.emplace(x.category, x.root, x.bass.value_or(-1), x.label, qualityFamily(x.quality)).second)
-      continue;
-    kept.push_back(std::move(x));
+  using Group = std::tuple<int, PitchClass, int, std::string_view, std::string_view>;
+  std::map<Group, std::size_t> best;
+  std::vector<bool> keep(list.size(), true);
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    const Suggestion& x = list[i];
+    if (x.category < kSecondaryDominant || x.category > kChromaticMediant) continue;
+    auto [it, fresh] = best.emplace(Group{x.category, x.root, x.bass.value_or(-1), x.label, qualityFamily(x.quality)}, i);
+    if (fresh) continue;
+    if (x.score > list[it->second].score) {
+      keep[it->second] = false;
+      it->second = i;
+    } else {
+      keep[i] = false;
+    }
   }
-  list = std::move(kept);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < list.size(); ++i)
+    if (keep[i]) {
+      if (kept != i) list[kept] = std::move(list[i]);
+      ++kept;
+    }
+  list.resize(kept);
+}
+
+// Highest score first; ties keep the order the families produced them in, so a request
+// always gives the same list.
+void sortByScore(std::vector<Suggestion>& list) {
+  std::vector<std::size_t> order(list.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return list[a].score > list[b].score; });
+  std::vector<Suggestion> sorted;
+  sorted.reserve(list.size());
+  for (std::size_t i : order) sorted.push_back(std::move(list[i]));
+  list = std::move(sorted);
 }
 
 void normalise(std::vector<Suggestion>& list) {
@@ -314,10 +322,8 @@ std::vector<Suggestion> suggestChords(const SuggestionContext& context, const Su
   }
   // After the removals, so that a chord another family also offers survives them there.
   removeCrossFamilyDuplicates(list, scoring);
-  // Ties are broken by the order the families produced them, so a request always gives the
-  // same list.
-  std::stable_sort(list.begin(), list.end(), [](const Suggestion& a, const Suggestion& b) { return a.score > b.score; });
   if (options.mergeVariants) mergeVariants(list);
+  sortByScore(list);
   if (options.shuffle) {
     std::mt19937 engine = freshEngine();
     shuffleSelection(list, engine);
@@ -434,42 +440,51 @@ HandlerReply handleGetSuggestions(const Json& payload) {
   auto list = suggestChords(context, options);
 
   SpellingOptions names = spelling.options();
+  // Members go straight into the objects' maps: building each from an initializer list
+  // copies it twice, which cost more than the ranking itself.
   Json suggestions = Json::array();
+  auto& items = suggestions.get_ref<Json::array_t&>();
+  items.reserve(list.size());
   std::size_t smartCount = 0;
-  for (const auto& x : list) {
+  for (auto& x : list) {
     std::string symbol = spellPitchInKey(key, x.root, names) + x.quality;
     if (x.bass && *x.bass != x.root) {
       symbol += '/';
       symbol += spellPitchInKey(key, *x.bass, names);
     }
-    AnalysisChord named{x.root, x.quality.empty() ? "maj" : x.quality, x.bass.value_or(0), x.bass && *x.bass != x.root};
-    Json item{{"symbol", symbol},
-              {"category", categoryName(x.category)},
-              {"label", x.label},
-              {"roman", romanSlashNumeral(key, named, options.flags)},
-              {"score", std::round(x.score * 100.0) / 100.0},
-              {"notes", x.notes},
-              {"colorCategory", qualityCategory(x.quality.empty() ? "maj" : x.quality)},
-              {"isDiatonic", x.isDiatonic}};
-    if (x.isCurrent) item["isCurrent"] = true;
+    const std::string_view quality = x.quality.empty() ? std::string_view("maj") : std::string_view(x.quality);
+    AnalysisChord named{x.root, std::string(quality), x.bass.value_or(0), x.bass && *x.bass != x.root};
+    Json::object_t item;
+    item.emplace("symbol", std::move(symbol));
+    item.emplace("category", categoryName(x.category));
+    item.emplace("label", std::move(x.label));
+    item.emplace("roman", romanSlashNumeral(key, named, options.flags));
+    item.emplace("score", std::round(x.score * 100.0) / 100.0);
+    item.emplace("notes", Json::array_t(x.notes.begin(), x.notes.end()));
+    item.emplace("colorCategory", qualityCategory(quality));
+    item.emplace("isDiatonic", x.isDiatonic);
+    if (x.isCurrent) item.emplace("isCurrent", true);
     if (x.category == kSmart) ++smartCount;
-    suggestions.push_back(std::move(item));
+    items.emplace_back(std::move(item));
   }
   Json previousNames = Json::array();
   for (const auto& p : context.previous) previousNames.push_back(std::string(kSharpNames[static_cast<std::size_t>(p.root)]) + p.quality);
-  Json reply{{"suggestions", suggestions},
-             {"shuffleMode", shuffle},
-             {"mergeVariants", merge},
-             {"_debug",
-              {{"position", context.position},
-               {"hasNextChord", context.next.has_value()},
-               {"prevChords", previousNames},
-               {"prevChordsCount", context.previous.size()},
-               {"corpusLoaded", !continuationCorpus().empty()},
-               {"smartSuggestions", smartCount},
-               {"totalSuggestions", list.size()}}}};
+  Json::object_t debug;
+  debug.emplace("position", context.position);
+  debug.emplace("hasNextChord", context.next.has_value());
+  debug.emplace("prevChords", std::move(previousNames));
+  debug.emplace("prevChordsCount", context.previous.size());
+  debug.emplace("corpusLoaded", !continuationCorpus().empty());
+  debug.emplace("smartSuggestions", smartCount);
+  debug.emplace("totalSuggestions", list.size());
+  Json::object_t body;
+  body.emplace("suggestions", std::move(suggestions));
+  body.emplace("shuffleMode", shuffle);
+  body.emplace("mergeVariants", merge);
+  body.emplace("_debug", std::move(debug));
+  Json reply(std::move(body));
   copyRequestId(payload, reply);
-  return {"suggestions_result", reply};
+  return {"suggestions_result", std::move(reply)};
 }
 
 }  // namespace tw

@@ -172,7 +172,7 @@ std::vector<Suggestion> corpusCandidates(const SuggestionContext& c, const NextC
     // Pooled continuations are shared by both modes: a tonic of the other mode does not belong.
     if ((continuation.numeral == "I" && c.key.minor) || (continuation.numeral == "i" && !c.key.minor)) continue;
     RomanChord chord = chordFromRoman(natural, continuation.numeral);
-    if (!chord.valid || !resolveQuality(chord.quality)) continue;
+    if (!chord.valid || !findQuality(chord.quality)) continue;
     std::optional<PitchClass> bass;
     if (chord.hasBass) bass = chord.bass;
     bool duplicate = false;

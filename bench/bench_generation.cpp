@@ -8,6 +8,8 @@
 #include "generation/random_source.hpp"
 #include "generation/recent_progressions.hpp"
 #include "generation/suggestion_engine.hpp"
+#include "analysis/roman_numerals.hpp"
+#include "voicing/pitch_class_voicer.hpp"
 
 namespace {
 
@@ -65,6 +67,44 @@ void BM_SuggestionsWithVoicings(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(tw::handleGetSuggestions(request));
 }
 BENCHMARK(BM_SuggestionsWithVoicings)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// A session's worth of different requests: every key, both modes, progressions of two to
+// eight chords, with and without a next chord, in the three styles. With `cold`, the voicer
+// starts empty every time, as after a restart.
+void BM_SuggestionsVaried(benchmark::State& state) {
+  if (!loadBoth()) state.SkipWithError("corpus files missing from the resources folder");
+  const bool cold = state.range(0) != 0;
+  static const std::vector<std::vector<std::string>> progressions{
+      {"I", "vi", "IV", "V"}, {"ii7", "V7"}, {"I", "V", "vi", "iii", "IV", "I", "IV", "V"},
+      {"Imaj7", "vi7", "ii7", "V7", "iii7", "VI7"}, {"i", "VI", "III", "VII"}, {"i", "iv", "V7"}};
+  static const char* keys[] = {"C", "G", "D", "A", "E", "B", "F#", "Db", "Ab", "Eb", "Bb", "F"};
+  static const char* styles[] = {"closed", "shell", "pop"};
+  std::vector<tw::Json> requests;
+  for (std::size_t k = 0; k < 12; ++k)
+    for (std::size_t p = 0; p < progressions.size(); ++p) {
+      const bool minor = progressions[p].front() == "i";
+      tw::KeyContext key{static_cast<tw::PitchClass>((k * 7) % 12), minor, false};
+      tw::Json chords = tw::Json::array();
+      for (const auto& numeral : progressions[p]) {
+        tw::RomanChord c = tw::chordFromRoman(key, numeral);
+        chords.push_back(tw::Json{{"symbol", std::string(tw::kSharpNames[static_cast<std::size_t>(c.root)]) + c.quality}});
+      }
+      tw::Json request{{"prevChords", chords}, {"root", keys[k]}, {"mode", minor ? "minor" : "major"},
+                       {"voicingStyle", styles[(k + p) % 3]}};
+      if (p % 2 == 1) request["nextChord"] = keys[k];
+      requests.push_back(std::move(request));
+    }
+  std::size_t n = 0;
+  for (auto _ : state) {
+    if (cold) {
+      state.PauseTiming();
+      tw::clearCandidateCache();
+      state.ResumeTiming();
+    }
+    benchmark::DoNotOptimize(tw::handleGetSuggestions(requests[n++ % requests.size()]));
+  }
+}
+BENCHMARK(BM_SuggestionsVaried)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_SuggestionsShuffled(benchmark::State& state) {
   if (!loadBoth()) state.SkipWithError("corpus files missing from the resources folder");

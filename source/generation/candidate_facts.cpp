@@ -13,8 +13,22 @@ namespace tw {
 namespace {
 
 // Numerals depend only on where the chord lies relative to the tonic, so one entry serves
-// every key of a mode.
-using Cache = std::unordered_map<std::string, CandidateFacts>;
+// every key of a mode. Qualities are told apart by their catalogue entry, so every spelling
+// of one quality shares an entry.
+struct FactsKey {
+  const ChordQuality* quality;
+  int place;  // mode, root and bass relative to the tonic
+
+  friend bool operator==(const FactsKey&, const FactsKey&) = default;
+};
+
+struct FactsKeyHash {
+  std::size_t operator()(const FactsKey& k) const {
+    return std::hash<const void*>{}(k.quality) * 31 + static_cast<std::size_t>(k.place);
+  }
+};
+
+using Cache = std::unordered_map<FactsKey, CandidateFacts, FactsKeyHash>;
 
 Cache& cache() {
   static Cache facts;
@@ -26,29 +40,26 @@ std::uint64_t& corpusFactsWereFor() {
   return loads;
 }
 
-std::string cacheKey(const KeyContext& key, PitchClass root, std::string_view quality, std::optional<PitchClass> bass) {
-  std::string text;
-  text.reserve(quality.size() + 3);
-  text += key.minor ? 'm' : 'M';
-  text += static_cast<char>('a' + reducePitchClass(root - key.root));
-  text += bass && *bass != root ? static_cast<char>('a' + reducePitchClass(*bass - key.root)) : '-';
-  text += quality;
-  return text;
+const ChordQuality& majorTriad() {
+  static const ChordQuality* triad = findQuality("");
+  return *triad;
 }
 
 }  // namespace
 
 const CandidateFacts& candidateFacts(const KeyContext& key, PitchClass root, std::string_view quality,
                                      std::optional<PitchClass> bass) {
-  std::string k = cacheKey(key, root, quality, bass);
+  const ChordQuality* resolved = findQuality(quality);
+  const ChordQuality& q = resolved ? *resolved : majorTriad();
+  if (bass && *bass == root) bass.reset();
+  const FactsKey k{&q, (key.minor ? 1 << 8 : 0) | reducePitchClass(root - key.root) << 4 |
+                           (bass ? reducePitchClass(*bass - key.root) : 12)};
   auto it = cache().find(k);
   if (it != cache().end()) return it->second;
   const KeyContext natural{key.root, key.minor, false};
-  const ChordQuality* resolved = findQuality(quality);
-  static const ChordQuality kMajorTriad{"maj", IntervalList{0, 4, 7}};
-  const ChordQuality& q = resolved ? *resolved : kMajorTriad;
-  ParsedChord chord = makeParsedChord(root, q, bass && *bass != root ? bass : std::nullopt);
+  ParsedChord chord = makeParsedChord(root, q, bass);
   CandidateFacts f;
+  f.quality = &q;
   f.canonical = chord.quality;
   f.intervals = &qualityIntervals(chord.quality);
   f.habitNumeral = habitNumeral(natural, chord);
@@ -57,7 +68,7 @@ const CandidateFacts& candidateFacts(const KeyContext& key, PitchClass root, std
     f.followers = continuationCorpus().continuations(numeral, 255);
     if (!f.followers.empty()) break;
   }
-  return cache().emplace(std::move(k), std::move(f)).first->second;
+  return cache().emplace(k, std::move(f)).first->second;
 }
 
 void trimCandidateFacts() {

@@ -14,7 +14,10 @@
 
 namespace tw {
 
+struct ChordQuality;
+
 struct CandidateFacts {
+  const ChordQuality* quality = nullptr;  // its catalogue entry
   std::string canonical;  // catalogue symbol ("maj" for the major triad)
   const IntervalList* intervals = nullptr;
   std::string habitNumeral;         // as the collections' habit tables name it, or empty

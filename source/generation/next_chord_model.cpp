@@ -59,9 +59,8 @@ std::map<std::string, double, std::less<>> repeatedMoves(const std::vector<std::
 }  // namespace
 
 double NextChordModel::probabilityOfNumeral(std::string_view numeral) const {
-  auto it = std::lower_bound(byNumeral_.begin(), byNumeral_.end(), numeral,
-                             [](const Continuation& c, std::string_view n) { return c.numeral < n; });
-  return it != byNumeral_.end() && it->numeral == numeral ? it->probability : 0.0;
+  auto it = byNumeral_.find(numeral);
+  return it != byNumeral_.end() ? it->second : 0.0;
 }
 
 NextChordModel predictNextChords(const ContinuationCorpus& corpus, const KeyContext& key,
@@ -120,10 +119,13 @@ NextChordModel predictNextChords(const ContinuationCorpus& corpus, const KeyCont
     }
   }
 
-  for (const auto& [numeral, p] : mixed) model.byNumeral_.push_back({numeral, static_cast<float>(p)});
-  model.ranked_ = model.byNumeral_;
+  model.ranked_.reserve(mixed.size());
+  for (const auto& [numeral, p] : mixed) model.ranked_.push_back({numeral, static_cast<float>(p)});
   std::stable_sort(model.ranked_.begin(), model.ranked_.end(),
                    [](const Continuation& a, const Continuation& b) { return a.probability > b.probability; });
+  // Moving the model moves the list's buffer, so the views stay valid.
+  model.byNumeral_.reserve(model.ranked_.size());
+  for (const auto& c : model.ranked_) model.byNumeral_.emplace(c.numeral, c.probability);
   return model;
 }
 

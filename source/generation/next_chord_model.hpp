@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "chord/chord_parser.hpp"
@@ -34,9 +35,16 @@ class NextChordModel {
   friend NextChordModel predictNextChords(const ContinuationCorpus& corpus, const KeyContext& key,
                                           std::span<const ParsedChord> previous);
 
+  NextChordModel() = default;
+  // The lookup table points into the ranked list: a copy needs its own.
+  NextChordModel(const NextChordModel&) = delete;
+  NextChordModel& operator=(const NextChordModel&) = delete;
+  NextChordModel(NextChordModel&&) = default;
+  NextChordModel& operator=(NextChordModel&&) = default;
+
  private:
   std::vector<Continuation> ranked_;
-  std::vector<Continuation> byNumeral_;  // the same, sorted by numeral for lookups
+  std::unordered_map<std::string_view, double> byNumeral_;  // into ranked_
   std::vector<double> weights_;
   bool fromHabits_ = false;
 };

@@ -172,19 +172,30 @@ void removeDiminishedDuplicates(std::vector<Suggestion>& list) {
   list = std::move(kept);
 }
 
+std::size_t mixHash(std::size_t seed, std::size_t value) {
+  return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
+}
+
 // The same chord offered by two families is offered once: as a corpus candidate when it is
 // one (that is why it is offered), otherwise by the better scored.
-void removeCrossFamilyDuplicates(std::vector<Suggestion>& list, ScoringContext& s) {
+void removeCrossFamilyDuplicates(std::vector<Suggestion>& list, const ScoringContext& s) {
+  using Chord = std::tuple<PitchClass, const ChordQuality*, int>;
+  struct ChordHash {
+    std::size_t operator()(const Chord& c) const {
+      return mixHash(std::hash<const void*>{}(std::get<1>(c)), static_cast<std::size_t>(std::get<0>(c) * 13 + std::get<2>(c)));
+    }
+  };
   std::vector<Suggestion> kept;
   kept.reserve(list.size());
-  std::map<std::tuple<PitchClass, std::string_view, int>, std::size_t> seen;
+  std::unordered_map<Chord, std::size_t, ChordHash> seen;
+  seen.reserve(list.size());
   auto replaces = [](const Suggestion& x, const Suggestion& held) {
     if (x.category == held.category || held.category == kSmart) return false;
     return x.category == kSmart || x.score > held.score;
   };
   for (auto& x : list) {
     const int bass = x.bass && *x.bass != x.root ? *x.bass : -1;  // a bass on the root is no bass
-    auto [it, fresh] = seen.emplace(std::tuple<PitchClass, std::string_view, int>{x.root, candidateFacts(s.natural, x.root, x.quality, x.bass).canonical, bass}, kept.size());
+    auto [it, fresh] = seen.emplace(Chord{x.root, candidateFacts(s.natural, x.root, x.quality, x.bass).quality, bass}, kept.size());
     if (fresh) kept.push_back(std::move(x));
     else if (replaces(x, kept[it->second]))
       kept[it->second] = std::move(x);
@@ -204,7 +215,15 @@ std::string_view colourOf(std::string_view quality) {
 // sorting first and keeping each group's first would.
 void mergeVariants(std::vector<Suggestion>& list) {
   using Group = std::tuple<int, PitchClass, int, std::string_view, std::string_view>;
-  std::map<Group, std::size_t> best;
+  struct GroupHash {
+    std::size_t operator()(const Group& g) const {
+      std::size_t h = std::hash<std::string_view>{}(std::get<3>(g));
+      h = mixHash(h, std::hash<std::string_view>{}(std::get<4>(g)));
+      return mixHash(h, static_cast<std::size_t>((std::get<0>(g) * 12 + std::get<1>(g)) * 13 + std::get<2>(g) + 1));
+    }
+  };
+  std::unordered_map<Group, std::size_t, GroupHash> best;
+  best.reserve(list.size());
   std::vector<bool> keep(list.size(), true);
   for (std::size_t i = 0; i < list.size(); ++i) {
     const Suggestion& x = list[i];
@@ -265,16 +284,14 @@ void capPerCategory(std::vector<Suggestion>& list) {
 std::vector<Suggestion> familyCandidates(const SuggestionContext& context, const ScoringContext& scoring,
                                          RomanFlags flags) {
   std::vector<Suggestion> all;
-  auto append = [&](std::vector<Suggestion> family) {
-    all.insert(all.end(), std::make_move_iterator(family.begin()), std::make_move_iterator(family.end()));
-  };
-  append(secondaryDominants(context, flags));
-  append(borrowedChords(context, flags));
-  append(tritoneSubstitutes(context, flags));
-  append(diminishedApproaches(context, flags));
-  append(chromaticMediants(context, flags));
-  append(corpusCandidates(context, scoring.model));
-  append(diatonicCandidates(context));
+  all.reserve(512);
+  secondaryDominants(context, flags, all);
+  borrowedChords(context, flags, all);
+  tritoneSubstitutes(context, flags, all);
+  diminishedApproaches(context, flags, all);
+  chromaticMediants(context, flags, all);
+  corpusCandidates(context, scoring.model, all);
+  diatonicCandidates(context, all);
   return all;
 }
 

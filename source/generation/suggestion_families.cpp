@@ -1,5 +1,6 @@
 #include "generation/suggestion_families.hpp"
 
+#include <bitset>
 #include <set>
 #include <utility>
 
@@ -40,13 +41,14 @@ std::vector<Target> dominantTargets(const SuggestionContext& c, RomanFlags flags
   return targets;
 }
 
-Suggestion make(PitchClass root, std::string_view quality, int category, std::string label,
-                double prior, const KeyContext& key) {
-  Suggestion s;
+// Appends a candidate in place: the engine gathers several hundred of them per request.
+Suggestion& add(std::vector<Suggestion>& out, PitchClass root, std::string_view quality, int category,
+                const std::string& label, double prior, const KeyContext& key) {
+  Suggestion& s = out.emplace_back();
   s.root = reducePitchClass(root);
   s.quality = std::string(quality);
   s.category = category;
-  s.label = std::move(label);
+  s.label = label;
   s.score = prior;
   s.isDiatonic = isDiatonicChord(key, s.root, s.quality, std::nullopt);
   return s;
@@ -57,39 +59,39 @@ Suggestion make(PitchClass root, std::string_view quality, int category, std::st
 // the move decides. Plainer variants first: each step along a family's list costs a little.
 double variantPrior(double base, std::size_t index) { return base - 0.0004 * static_cast<double>(index); }
 
-std::vector<Suggestion> dominantFamily(const SuggestionContext& c, RomanFlags flags, int category,
-                                       int rootShift, std::string_view labelPrefix, double base) {
-  std::vector<Suggestion> out;
-  std::set<std::pair<PitchClass, std::string_view>> seen;
-  for (const auto& target : dominantTargets(c, flags)) {
+void dominantFamily(const SuggestionContext& c, RomanFlags flags, int category, int rootShift,
+                    std::string_view labelPrefix, double base, std::vector<Suggestion>& out) {
+  const auto targets = dominantTargets(c, flags);
+  out.reserve(out.size() + targets.size() * kDominantQualities.size());
+  std::array<std::bitset<kDominantQualities.size()>, 12> seen{};  // (root, quality) pairs produced
+  for (const auto& target : targets) {
     PitchClass root = reducePitchClass(target.root + rootShift);
+    const std::string label = std::string(labelPrefix) + target.numeral;
     for (std::size_t i = 0; i < kDominantQualities.size(); ++i) {
-      if (!seen.insert({root, kDominantQualities[i]}).second) continue;
-      out.push_back(make(root, kDominantQualities[i], category,
-                         std::string(labelPrefix) + target.numeral, variantPrior(base, i), c.key));
+      if (seen[static_cast<std::size_t>(root)].test(i)) continue;
+      seen[static_cast<std::size_t>(root)].set(i);
+      add(out, root, kDominantQualities[i], category, label, variantPrior(base, i), c.key);
     }
   }
-  return out;
 }
 
 }  // namespace
 
-std::vector<Suggestion> secondaryDominants(const SuggestionContext& c, RomanFlags flags) {
-  return dominantFamily(c, flags, kSecondaryDominant, 7, "V of ", 0.01);
+void secondaryDominants(const SuggestionContext& c, RomanFlags flags, std::vector<Suggestion>& out) {
+  dominantFamily(c, flags, kSecondaryDominant, 7, "V of ", 0.01, out);
 }
 
-std::vector<Suggestion> tritoneSubstitutes(const SuggestionContext& c, RomanFlags flags) {
-  return dominantFamily(c, flags, kTritoneSub, 1, "\xE2\x86\x92 ", 0.006);
+void tritoneSubstitutes(const SuggestionContext& c, RomanFlags flags, std::vector<Suggestion>& out) {
+  dominantFamily(c, flags, kTritoneSub, 1, "\xE2\x86\x92 ", 0.006, out);
 }
 
-std::vector<Suggestion> borrowedChords(const SuggestionContext& c, RomanFlags) {
+void borrowedChords(const SuggestionContext& c, RomanFlags, std::vector<Suggestion>& out) {
   // The parallel key's triads that differ from this key's own; the common borrowings weigh
   // more (iv, bVI, bVII in major; V, IV, vii° in minor).
   KeyContext parallel{c.key.root, !c.key.minor, false};
   static constexpr double kMajorKeyBorrowing[] = {0.005, 0.004, 0.007, 0.01, 0.005, 0.009, 0.01};
   static constexpr double kMinorKeyBorrowing[] = {0.005, 0.005, 0.003, 0.008, 0.011, 0.003, 0.008};
   const std::string label = c.key.minor ? "borrowed from major" : "borrowed from minor";
-  std::vector<Suggestion> out;
   for (int degree = 1; degree <= 7; ++degree) {
     DiatonicChord own = diatonicChord(c.key, degree, false);
     DiatonicChord borrowed = diatonicChord(parallel, degree, false);
@@ -97,17 +99,15 @@ std::vector<Suggestion> borrowedChords(const SuggestionContext& c, RomanFlags) {
     double base = (c.key.minor ? kMinorKeyBorrowing : kMajorKeyBorrowing)[degree - 1];
     auto emit = [&](auto qualities) {
       for (std::size_t i = 0; i < qualities.size(); ++i)
-        out.push_back(make(borrowed.root, qualities[i], kModalInterchange, label, variantPrior(base, i), c.key));
+        add(out, borrowed.root, qualities[i], kModalInterchange, label, variantPrior(base, i), c.key);
     };
     if (borrowed.quality.find("dim") != std::string::npos) emit(kDiminishedQualities);
     else if (borrowed.quality == "m") emit(kMinorSideQualities);
     else emit(kMajorSideQualities);
   }
-  return out;
 }
 
-std::vector<Suggestion> diminishedApproaches(const SuggestionContext& c, RomanFlags flags) {
-  std::vector<Suggestion> out;
+void diminishedApproaches(const SuggestionContext& c, RomanFlags flags, std::vector<Suggestion>& out) {
   // Common-tone diminished sevenths: the diminished seventh a minor third above a chord's
   // root shares that root and decorates the chord (#ii°7 over I).
   std::vector<Target> decorated;
@@ -118,7 +118,7 @@ std::vector<Suggestion> diminishedApproaches(const SuggestionContext& c, RomanFl
     decorated.push_back({d.root, d.quality, numeralOf(c.key, d.root, d.quality, flags)});
   }
   for (const auto& t : decorated)
-    out.push_back(make(t.root + 3, "dim7", kDiminishedApproach, "CT on " + t.numeral, 0.005, c.key));
+    add(out, t.root + 3, "dim7", kDiminishedApproach, "CT on " + t.numeral, 0.005, c.key);
 
   // Chromatic approach chords a semitone below (rising) or above (falling) a target.
   std::vector<Target> targets;
@@ -130,16 +130,14 @@ std::vector<Suggestion> diminishedApproaches(const SuggestionContext& c, RomanFl
     }
   for (const auto& t : targets)
     for (std::size_t i = 0; i < kDiminishedQualities.size(); ++i) {
-      out.push_back(make(t.root - 1, kDiminishedQualities[i], kDiminishedApproach,
-                         "\xE2\x86\x91 " + t.numeral, variantPrior(0.007, i), c.key));
-      out.push_back(make(t.root + 1, kDiminishedQualities[i], kDiminishedApproach,
-                         "\xE2\x86\x93 " + t.numeral, variantPrior(0.004, i), c.key));
+      add(out, t.root - 1, kDiminishedQualities[i], kDiminishedApproach, "\xE2\x86\x91 " + t.numeral,
+          variantPrior(0.007, i), c.key);
+      add(out, t.root + 1, kDiminishedQualities[i], kDiminishedApproach, "\xE2\x86\x93 " + t.numeral,
+          variantPrior(0.004, i), c.key);
     }
-  return out;
 }
 
-std::vector<Suggestion> chromaticMediants(const SuggestionContext& c, RomanFlags flags) {
-  std::vector<Suggestion> out;
+void chromaticMediants(const SuggestionContext& c, RomanFlags flags, std::vector<Suggestion>& out) {
   std::vector<PitchClass> references{c.key.root};
   if (!c.previous.empty() && c.previous.back().root != c.key.root) references.push_back(c.previous.back().root);
   std::set<std::pair<PitchClass, std::string_view>> seen;
@@ -150,25 +148,24 @@ std::vector<Suggestion> chromaticMediants(const SuggestionContext& c, RomanFlags
       bool majorChromatic = !isDiatonicChord(c.key, root, "", std::nullopt);
       bool minorChromatic = !isDiatonicChord(c.key, root, "m", std::nullopt);
       if (majorChromatic && seen.insert({root, ""}).second)
-        out.push_back(make(root, "", kChromaticMediant, label, 0.006, c.key));
+        add(out, root, "", kChromaticMediant, label, 0.006, c.key);
       for (std::size_t i = 0; i < kMediantQualities.size(); ++i) {
         std::string_view q = kMediantQualities[i];
         bool minorSide = q.front() == 'm';
         if (!(minorSide ? minorChromatic : majorChromatic)) continue;
         if (!seen.insert({root, q}).second) continue;
-        out.push_back(make(root, q, kChromaticMediant, label, variantPrior(minorSide ? 0.004 : 0.005, i), c.key));
+        add(out, root, q, kChromaticMediant, label, variantPrior(minorSide ? 0.004 : 0.005, i), c.key);
       }
     }
   }
-  return out;
 }
 
-std::vector<Suggestion> corpusCandidates(const SuggestionContext& c, const NextChordModel& model) {
-  std::vector<Suggestion> out;
-  if (c.previous.empty()) return out;
+void corpusCandidates(const SuggestionContext& c, const NextChordModel& model, std::vector<Suggestion>& out) {
+  if (c.previous.empty()) return;
+  const std::size_t first = out.size();
   KeyContext natural{c.key.root, c.key.minor, false};
   for (const auto& continuation : model.ranked()) {
-    if (out.size() == kCorpusCandidateLimit) break;
+    if (out.size() - first == kCorpusCandidateLimit) break;
     // Pooled continuations are shared by both modes: a tonic of the other mode does not belong.
     if ((continuation.numeral == "I" && c.key.minor) || (continuation.numeral == "i" && !c.key.minor)) continue;
     RomanChord chord = chordFromRoman(natural, continuation.numeral);
@@ -176,26 +173,21 @@ std::vector<Suggestion> corpusCandidates(const SuggestionContext& c, const NextC
     std::optional<PitchClass> bass;
     if (chord.hasBass) bass = chord.bass;
     bool duplicate = false;
-    for (const auto& s : out) duplicate |= sameChord(s.root, s.quality, s.bass, chord.root, chord.quality, bass);
+    for (std::size_t i = first; i < out.size(); ++i)
+      duplicate |= sameChord(out[i].root, out[i].quality, out[i].bass, chord.root, chord.quality, bass);
     if (duplicate) continue;
-    Suggestion s = make(chord.root, chord.quality, kSmart, continuation.numeral, continuation.probability, c.key);
+    Suggestion& s = add(out, chord.root, chord.quality, kSmart, continuation.numeral, continuation.probability, c.key);
     s.bass = bass;
     s.isDiatonic = isDiatonicChord(c.key, s.root, s.quality, s.bass);
-    out.push_back(std::move(s));
   }
-  return out;
 }
 
-std::vector<Suggestion> diatonicCandidates(const SuggestionContext& c) {
-  std::vector<Suggestion> out;
+void diatonicCandidates(const SuggestionContext& c, std::vector<Suggestion>& out) {
   for (bool seventh : {false, true})
     for (int degree = 1; degree <= 7; ++degree) {
       DiatonicChord d = diatonicChord(c.key, degree, seventh);
-      Suggestion s = make(d.root, d.quality, kDiatonic, d.roman, seventh ? 0.004 : 0.006, c.key);
-      s.isDiatonic = true;
-      out.push_back(std::move(s));
+      add(out, d.root, d.quality, kDiatonic, d.roman, seventh ? 0.004 : 0.006, c.key).isDiatonic = true;
     }
-  return out;
 }
 
 }  // namespace tw

@@ -19,16 +19,17 @@ inline constexpr std::array<std::string_view, 3> kDiminishedQualities{"dim", "di
 inline constexpr std::array<std::string_view, 8> kMajorSideQualities{"", "6", "7", "add9", "maj7", "maj9", "maj13", "maj7#11"};
 inline constexpr std::array<std::string_view, 10> kMediantQualities{"m", "m6", "m7", "m9", "m11", "m13", "madd9", "6", "13", "add9"};
 
-std::vector<Suggestion> secondaryDominants(const SuggestionContext& context, RomanFlags flags);
-std::vector<Suggestion> borrowedChords(const SuggestionContext& context, RomanFlags flags);
-std::vector<Suggestion> tritoneSubstitutes(const SuggestionContext& context, RomanFlags flags);
-std::vector<Suggestion> diminishedApproaches(const SuggestionContext& context, RomanFlags flags);
-std::vector<Suggestion> chromaticMediants(const SuggestionContext& context, RomanFlags flags);
+// Each family appends its candidates to `out`.
+void secondaryDominants(const SuggestionContext& context, RomanFlags flags, std::vector<Suggestion>& out);
+void borrowedChords(const SuggestionContext& context, RomanFlags flags, std::vector<Suggestion>& out);
+void tritoneSubstitutes(const SuggestionContext& context, RomanFlags flags, std::vector<Suggestion>& out);
+void diminishedApproaches(const SuggestionContext& context, RomanFlags flags, std::vector<Suggestion>& out);
+void chromaticMediants(const SuggestionContext& context, RomanFlags flags, std::vector<Suggestion>& out);
 // The continuations of the previous chords in the continuation corpus, as the model ranks
 // them; none before the first chord.
-std::vector<Suggestion> corpusCandidates(const SuggestionContext& context, const NextChordModel& model);
+void corpusCandidates(const SuggestionContext& context, const NextChordModel& model, std::vector<Suggestion>& out);
 // The key's own triads and sevenths (where a corpus candidate names the same chord, the
 // better scored of the two stays).
-std::vector<Suggestion> diatonicCandidates(const SuggestionContext& context);
+void diatonicCandidates(const SuggestionContext& context, std::vector<Suggestion>& out);
 
 }  // namespace tw

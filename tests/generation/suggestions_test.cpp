@@ -266,14 +266,16 @@ TEST(ShuffleSelection, DropsNegligibleCorpusCandidates) {
 TEST(SuggestionFamilies, SecondaryDominantsAimAtTheKeysChords) {
   SuggestionContext context;
   context.key = {0, false, false};
-  auto list = secondaryDominants(context, {true, false});
+  std::vector<Suggestion> list;
+  secondaryDominants(context, {true, false}, list);
   std::set<std::string> labels;
   for (const auto& s : list) labels.insert(s.label);
   // ii, iii, IV, V, vi: vii° is diminished and the tonic is skipped.
   EXPECT_EQ(labels, (std::set<std::string>{"V of ii", "V of iii", "V of IV", "V of V", "V of vi"}));
   EXPECT_EQ(list.size(), 5u * kDominantQualities.size());
   context.current = parseChordSymbol("Bb");
-  auto withCurrent = secondaryDominants(context, {true, true});
+  std::vector<Suggestion> withCurrent;
+  secondaryDominants(context, {true, true}, withCurrent);
   EXPECT_EQ(withCurrent.front().label, "V of \xE2\x99\xADVII");
   EXPECT_EQ(withCurrent.front().root, 5);  // F7 leads to Bb
 }

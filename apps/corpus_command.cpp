@@ -244,7 +244,6 @@ int evaluate(int argc, char** argv) {
     if (done == total) std::cerr << "\n";
   };
   auto figures = tw::evaluateNextChordPrediction(built.heldOut, built.training, options);
-  std::cerr << "\n";
   if (table) {
     std::cout << markdownTable(figures);
     return 0;
@@ -410,4 +409,4 @@ int run(int argc, char** argv) {
 
 }  // namespace
 
-TW_REGISTER_SUBCOMMAND("corpus", "build the progression and continuation corpora, dump one, or measure coverage", run);
+TW_REGISTER_SUBCOMMAND("corpus", "build the progression and continuation corpora, dump one, measure coverage or suggestions", run);

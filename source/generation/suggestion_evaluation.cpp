@@ -157,8 +157,9 @@ std::map<std::string, CollectionPrediction> evaluateNextChordPrediction(const st
       const AnnotatedChord& actual = *c.run[c.index];
       record(result.engine, engineRank(std::span(c.run).subspan(first, c.index - first), actual));
       record(result.baseline, baseline.rank(collection, stateOf(*c.run[c.index - 1]), stateOf(actual)));
-      if (options.progress && result.engine.cases % 500 == 0)
-        options.progress(collection, result.engine.cases, static_cast<long>((list.size() + step - 1) / step));
+      const long total = static_cast<long>((list.size() + step - 1) / step);
+      if (options.progress && (result.engine.cases % 500 == 0 || result.engine.cases == total))
+        options.progress(collection, result.engine.cases, total);
     }
     finish(result.engine);
     finish(result.baseline);

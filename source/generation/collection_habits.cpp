@@ -31,7 +31,23 @@ long total(const std::map<std::string, long>& counts) {
   return n;
 }
 
+std::string bassKey(std::string_view collection, bool minor) { return header(collection, minor) + "/bass"; }
+
+constexpr std::string_view kBassMembers[] = {"root", "third", "fifth", "seventh", "other"};
+
 }  // namespace
+
+std::string_view bassMember(const ParsedChord& chord) {
+  if (!chord.bass || *chord.bass == chord.root) return "root";
+  const int interval = reducePitchClass(*chord.bass - chord.root);
+  bool inChord = false;
+  for (int i : chord.intervals) inChord |= i % 12 == interval;
+  if (!inChord) return "other";
+  if (interval == 3 || interval == 4) return "third";
+  if (interval >= 6 && interval <= 8) return "fifth";
+  if (interval >= 9) return "seventh";
+  return "other";  // a second or fourth in the bass
+}
 
 std::string habitKey(std::string_view collection, bool minor, std::span<const std::string> before) {
   std::string key = header(collection, minor);
@@ -59,6 +75,7 @@ std::vector<HabitRun> habitRuns(const AnnotatedPiece& piece) {
     }
     runKey = c.key;
     run.minor = c.key.minor;
+    run.basses.push_back(bassMember(c.chord));
     if (run.numerals.empty() || run.numerals.back() != numeral) run.numerals.push_back(std::move(numeral));
   }
   close();
@@ -66,6 +83,7 @@ std::vector<HabitRun> habitRuns(const AnnotatedPiece& piece) {
 }
 
 void HabitCounter::add(std::string_view collection, const HabitRun& run) {
+  for (std::string_view member : run.basses) ++counts_[bassKey(collection, run.minor)][std::string(member)];
   const auto& n = run.numerals;
   for (std::size_t i = 0; i < n.size(); ++i)
     for (std::size_t before = 0; before <= kHabitContext && before <= i; ++before)
@@ -78,6 +96,18 @@ void HabitCounter::storeInto(ContinuationCorpus& corpus) const {
       const std::string head = header(collection, minor);
       auto unigram = counts_.find(head);
       if (unigram == counts_.end()) continue;
+
+      // Every member keeps a share, however rare in the collection.
+      if (auto basses = counts_.find(bassKey(collection, minor)); basses != counts_.end()) {
+        const double n = static_cast<double>(total(basses->second));
+        std::vector<Continuation> shares;
+        for (std::string_view member : kBassMembers) {
+          auto it = basses->second.find(std::string(member));
+          const double count = it == basses->second.end() ? 0.0 : static_cast<double>(it->second);
+          shares.push_back({std::string(member), quantizedProbability(static_cast<float>((count + 1.0) / (n + 5.0)))});
+        }
+        corpus.set(basses->first, std::move(shares));
+      }
 
       // Dense distributions over the numerals the collection plays in this mode.
       std::vector<std::string> vocabulary;
@@ -136,6 +166,11 @@ void HabitCounter::storeInto(ContinuationCorpus& corpus) const {
         store(it->first, smoothed(it->second, &shorter->second));
       }
     }
+}
+
+std::span<const Continuation> bassMemberShares(const ContinuationCorpus& corpus, std::string_view collection,
+                                               bool minor) {
+  return corpus.continuations(bassKey(collection, minor), 255);
 }
 
 std::span<const Continuation> habitContinuations(const ContinuationCorpus& corpus, std::string_view collection,

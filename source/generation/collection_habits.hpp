@@ -7,6 +7,9 @@
 //   plays most in minor keys).
 // Every stored list is smoothed: what a rare context has not shown yet is filled in from the
 // shorter context, so a list reads as the probability of each chord coming next.
+// Beside them, "@" collection "." mode "/bass" lists which chord member the collection puts
+// in the bass ("root", "third", "fifth", "seventh", "other") and how often: inversions tell
+// a chorale from a pop song as much as the chords do.
 #include <array>
 #include <map>
 #include <span>
@@ -31,7 +34,11 @@ std::string habitKey(std::string_view collection, bool minor, std::span<const st
 struct HabitRun {
   bool minor = false;
   std::vector<std::string> numerals;
+  std::vector<std::string_view> basses;  // bassMember of every chord read, held ones too
 };
+
+// Which member of the chord is in the bass: "root", "third", "fifth", "seventh" or "other".
+std::string_view bassMember(const ParsedChord& chord);
 std::vector<HabitRun> habitRuns(const AnnotatedPiece& piece);
 
 // Counts what follows what in the runs of each collection and writes the smoothed tables.
@@ -44,6 +51,11 @@ class HabitCounter {
   // context key -> following numeral -> count
   std::map<std::string, std::map<std::string, long>, std::less<>> counts_;
 };
+
+// How often the collection puts each member in the bass, in that mode; empty when the corpus
+// holds no such table.
+std::span<const Continuation> bassMemberShares(const ContinuationCorpus& corpus, std::string_view collection,
+                                               bool minor);
 
 // The list of the longest context the corpus holds for the chords before (their last
 // kHabitContext numerals count), down to the collection's own list; empty when the corpus

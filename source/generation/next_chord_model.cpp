@@ -78,10 +78,16 @@ NextChordModel predictNextChords(const ContinuationCorpus& corpus, const KeyCont
   if (model.fromHabits_) {
     const std::vector<std::string> numerals = habitContext(natural, previous);
     const std::span<const std::string> all(numerals);
-    // How well each collection explains the progression, as a log-likelihood.
+    // How well each collection explains the progression, as a log-likelihood: its chords, one
+    // after another, and what it puts in the bass.
+    const std::span<const ParsedChord> recent = previous.subspan(previous.size() - std::min(previous.size(), kWindow));
     std::vector<double> fit(kCollections.size(), 0.0);
     for (std::size_t g = 0; g < kCollections.size(); ++g) {
       if (!present[g]) continue;
+      const auto shares = bassMemberShares(corpus, kCollections[g], key.minor);
+      for (const auto& chord : recent)
+        for (const auto& share : shares)
+          if (share.numeral == bassMember(chord) && share.probability > 0.0f) fit[g] += std::log(share.probability);
       for (std::size_t i = 0; i < numerals.size(); ++i) {
         std::size_t from = i > kHabitContext ? i - kHabitContext : 0;
         double p = listed(habitContinuations(corpus, kCollections[g], key.minor, all.subspan(from, i - from)), numerals[i]);

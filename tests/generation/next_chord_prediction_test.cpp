@@ -97,6 +97,26 @@ TEST_F(NextChordRanking, ChordsOnTheLastRootStayOfferedAsTheKeysOwn) {
   EXPECT_TRUE(offered);
 }
 
+TEST(NextChordInversions, ChordsOverTheirThirdsSoundLikeTheCollectionThatInvertsThem) {
+  // Both collections play C then F; the one that voices them over their thirds goes on to Dm.
+  auto runOf = [](std::initializer_list<const char*> symbols) {
+    HabitRun r = run(symbols);
+    for (const char* s : symbols) r.basses.push_back(bassMember(*parseChordSymbol(s)));
+    return r;
+  };
+  HabitCounter counter;
+  for (int i = 0; i < 4; ++i) {
+    counter.add("classical", runOf({"C/E", "F/A", "Dm/F", "G", "C/E", "F/A", "Dm/F", "G", "C"}));
+    counter.add("rock", runOf({"C", "F", "C", "F", "C", "F", "C"}));
+  }
+  ContinuationCorpus corpus;
+  counter.storeInto(corpus);
+  ASSERT_TRUE(loadContinuationCorpus(encodeContinuationCorpus(corpus)));
+  EXPECT_EQ(firstSymbol({{"prevChords", {"G", "C/E", "F/A"}}, {"root", "C"}}), "Dm");
+  EXPECT_EQ(firstSymbol({{"prevChords", {"G", "C", "F"}}, {"root", "C"}}), "C");
+  loadContinuationCorpus({});
+}
+
 AnnotatedPiece piece(const std::string& id, std::initializer_list<const char*> symbols) {
   AnnotatedPiece p{id, {}};
   for (const char* s : symbols) p.chords.push_back({*parseChordSymbol(s), kCMajor, 1.0, false, false});

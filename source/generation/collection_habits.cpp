@@ -133,9 +133,12 @@ void HabitCounter::storeInto(ContinuationCorpus& corpus) const {
       auto store = [&](const std::string& key, const Dense& p) {
         std::vector<std::size_t> order(p.size());
         for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-          return p[a] != p[b] ? p[a] > p[b] : vocabulary[a] < vocabulary[b];
-        });
+        const std::size_t kept = std::min(kListLength, order.size());
+        std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(kept), order.end(),
+                          [&](std::size_t a, std::size_t b) {
+                            return p[a] != p[b] ? p[a] > p[b] : vocabulary[a] < vocabulary[b];
+                          });
+        order.resize(kept);
         std::vector<Continuation> list;
         for (std::size_t i : order) {
           if (list.size() == kListLength || p[i] < kSmallestProbability) break;

@@ -26,16 +26,18 @@ double listed(std::span<const Continuation> list, std::string_view numeral) {
   return list.empty() ? 0.0 : kUnlistedShare * list.back().probability;
 }
 
-// The previous chords as habit numerals, a chord held on counted once; an unnamed chord
-// breaks the progression, as it breaks the runs the habits were counted on.
+// The last chords before the position as habit numerals, oldest first, a chord held on
+// counted once; an unnamed chord breaks the progression, as it breaks the runs the habits were
+// counted on. Only the window is named, however long the progression.
 std::vector<std::string> habitContext(const KeyContext& key, std::span<const ParsedChord> previous) {
   std::vector<std::string> numerals;
-  for (const auto& chord : previous) {
-    std::string numeral = habitNumeral(key, chord);
-    if (numeral.empty()) numerals.clear();
-    else if (numerals.empty() || numerals.back() != numeral) numerals.push_back(std::move(numeral));
+  for (auto chord = previous.rbegin(); chord != previous.rend() && numerals.size() <= kWindow; ++chord) {
+    std::string numeral = habitNumeral(key, *chord);
+    if (numeral.empty()) break;
+    if (numerals.empty() || numerals.back() != numeral) numerals.push_back(std::move(numeral));
   }
-  if (numerals.size() > kWindow) numerals.erase(numerals.begin(), numerals.end() - kWindow);
+  if (numerals.size() > kWindow) numerals.pop_back();  // the one that showed the window was full
+  std::reverse(numerals.begin(), numerals.end());
   return numerals;
 }
 

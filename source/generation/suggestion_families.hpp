@@ -25,8 +25,9 @@ void borrowedChords(const SuggestionContext& context, RomanFlags flags, std::vec
 void tritoneSubstitutes(const SuggestionContext& context, RomanFlags flags, std::vector<Suggestion>& out);
 void diminishedApproaches(const SuggestionContext& context, RomanFlags flags, std::vector<Suggestion>& out);
 void chromaticMediants(const SuggestionContext& context, RomanFlags flags, std::vector<Suggestion>& out);
-// The continuations of the previous chords in the continuation corpus, as the model ranks
-// them; none before the first chord.
+// The continuations of the previous chords in the continuation corpus (and the moves the
+// progression itself has made from its last chord), as the model ranks them; none before the
+// first chord.
 void corpusCandidates(const SuggestionContext& context, const NextChordModel& model, std::vector<Suggestion>& out);
 // The key's own triads and sevenths (where a corpus candidate names the same chord, the
 // better scored of the two stays).

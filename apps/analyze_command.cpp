@@ -13,6 +13,7 @@
 #include "host/bridge_transport.hpp"
 #include "chart_rewrites.hpp"
 #include "subcommand_registry.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "midi_file.hpp"
 #include "subcommand_registry.hpp"
 #include "voicing/voicing_styles.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "chord/chord_modifiers.hpp"
 #include "chord/pitch_class.hpp"
 #include "chord/pitch_spelling.hpp"
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 #include "subcommand_registry.hpp"
 #include "voicing/voicing_styles.hpp"
 

@@ -17,7 +17,7 @@
 #include "chord/chord_parser.hpp"
 #include "chord/pitch_spelling.hpp"
 #include "generation/rhythm_patterns.hpp"
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 #include "midi_file.hpp"
 #include "subcommand_registry.hpp"
 #include "voicing/voicing_styles.hpp"

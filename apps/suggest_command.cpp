@@ -11,6 +11,7 @@
 #include "generation/random_source.hpp"
 #include "generation/suggestion_engine.hpp"
 #include "subcommand_registry.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "chord/chart_reader.hpp"
 #include "chord/chord_parser.hpp"
 #include "chord/pitch_spelling.hpp"
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 #include "subcommand_registry.hpp"
 
 namespace {

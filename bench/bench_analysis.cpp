@@ -19,6 +19,7 @@
 #include "analysis/key_detection.hpp"
 #include "analysis/progression_parsing.hpp"
 #include "chord/chord_parser.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "generation/suggestion_engine.hpp"
 #include "analysis/roman_numerals.hpp"
 #include "voicing/pitch_class_voicer.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "generation/annotated_pieces.hpp"
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 #include "voicing/roughness.hpp"
 
 namespace {

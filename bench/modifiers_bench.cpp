@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "chord/chord_modifiers.hpp"
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace {
 

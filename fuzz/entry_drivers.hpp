@@ -21,6 +21,7 @@
 #include "generation/corpus_loading.hpp"
 #include "generation/progression_corpus.hpp"
 #include "reply_checks.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw::fuzzing {
 

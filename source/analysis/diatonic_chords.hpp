@@ -4,7 +4,6 @@
 #include <string>
 
 #include "chord/key_context.hpp"
-#include "host/handler_contract.hpp"
 
 namespace tw {
 
@@ -16,7 +15,5 @@ struct DiatonicSetEntry {
 
 // size 3 gives triads, 9 ninth chords, anything else seventh chords.
 std::array<DiatonicSetEntry, 7> diatonicSet(const KeyContext& key, int size);
-
-HandlerReply handleGetDiatonicChords(const Json& payload);
 
 }  // namespace tw

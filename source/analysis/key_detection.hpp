@@ -9,7 +9,6 @@
 
 #include "chord/key_context.hpp"
 #include "chord/pitch_class.hpp"
-#include "host/handler_contract.hpp"
 
 namespace tw {
 
@@ -79,7 +78,5 @@ std::array<KeyCandidate, 36> rankKeys(const PreparedKeyInput& input);
 
 // C major for an empty sequence.
 KeyContext detectKey(std::span<const KeyInputChord> chords);
-
-HandlerReply handleDetectKey(const Json& payload);
 
 }  // namespace tw

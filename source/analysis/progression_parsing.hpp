@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "chord/chord_parser.hpp"
-#include "host/handler_contract.hpp"
 
 namespace tw {
 
@@ -16,7 +15,5 @@ struct ProgressionParse {
 };
 
 ProgressionParse tokenizeProgression(std::string_view text);
-
-HandlerReply handleParseProgression(const Json& payload);
 
 }  // namespace tw

@@ -3,7 +3,6 @@
 
 #include <cstdlib>
 
-#include <nlohmann/json.hpp>
 
 #include "analysis/diatonic_quality_table.hpp"
 #include "analysis/roman_signs.hpp"
@@ -348,28 +347,23 @@ std::string minorizeExtension(std::string_view e) {
   return std::string(e);
 }
 
-nlohmann::json analysedChordRecord(const KeyContext& key, const ParsedChord& chord,
-                                   SpellingOptions options) {
+AnalysedChord analyseChord(const KeyContext& key, const ParsedChord& chord, SpellingOptions options) {
   const PitchClass root = reducePitchClass(chord.root);
   const RomanFlags flags{true, options.preferFlats.present ? options.preferFlats.value
                                                            : keyPrefersFlats(key)};
-  nlohmann::json record = nlohmann::json::object();
-  const NoteName rootName = spellPitchInKey(key, root, options);
-  std::string symbol = rootName + chord.quality;
+  AnalysedChord analysed;
+  analysed.root = spellPitchInKey(key, root, options);
+  analysed.quality = chord.quality;
+  analysed.symbol = analysed.root + chord.quality;
   if (chord.bass) {
-    const NoteName bassName =
-        spellChordTone(key, root, chord.quality, reducePitchClass(*chord.bass), options);
-    symbol += '/';
-    symbol += bassName;
-    record["bass"] = bassName;
+    analysed.bass = spellChordTone(key, root, chord.quality, reducePitchClass(*chord.bass), options);
+    analysed.symbol += '/';
+    analysed.symbol += *analysed.bass;
   }
-  record["category"] = std::string(qualityCategory(chord.quality));
-  record["degree"] = degreeOf(key, root);
-  record["quality"] = chord.quality;
-  record["roman"] = romanSlashName(key, analysisChordOf(chord), flags, options);
-  record["root"] = rootName;
-  record["symbol"] = std::move(symbol);
-  return record;
+  analysed.category = std::string(qualityCategory(chord.quality));
+  analysed.degree = degreeOf(key, root);
+  analysed.roman = romanSlashName(key, analysisChordOf(chord), flags, options);
+  return analysed;
 }
 
 }  // namespace tw

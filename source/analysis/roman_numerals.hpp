@@ -1,10 +1,9 @@
 #pragma once
 // Scale degrees, diatonic chords and roman numerals in both directions.
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json_fwd.hpp>
 
 #include "chord/chord_parser.hpp"
 #include "chord/key_context.hpp"
@@ -78,8 +77,18 @@ RomanChord chordFromRoman(const KeyContext& key, std::string_view text);
 std::string minorizeExtension(std::string_view extension);
 std::string combineQuality(std::string_view source, std::string_view templateQuality);
 
-// The JSON record of one analysed chord: root, quality, symbol, category, bass, roman, degree.
-nlohmann::json analysedChordRecord(const KeyContext& key, const ParsedChord& chord,
-                                   SpellingOptions options);
+// One chord analysed in a key: its names spelled for the key, its category, scale degree and
+// numeral (over its bass when it has one).
+struct AnalysedChord {
+  NoteName root;
+  std::string quality;
+  std::string symbol;                // root name, quality and "/bass"
+  std::string category;
+  std::optional<NoteName> bass;      // only for a chord written with a bass
+  std::string roman;
+  int degree = 0;
+};
+
+AnalysedChord analyseChord(const KeyContext& key, const ParsedChord& chord, SpellingOptions options);
 
 }  // namespace tw

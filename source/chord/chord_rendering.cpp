@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdlib>
 
-#include <nlohmann/json.hpp>
 
 #include "analysis/roman_numerals.hpp"
 #include "chord/pitch_spelling.hpp"
@@ -50,11 +49,10 @@ std::string noteLabel(const ParsedChord& chord, int rootLetterIndex, PitchClass 
 
 }  // namespace
 
-nlohmann::json chordDisplayFields(const ParsedChord& chord, const std::optional<KeyContext>& key,
-                                  OptionalFlag preferFlats, bool simplify,
-                                  const std::vector<int>& notes) {
-  nlohmann::json fields = nlohmann::json::object();
-  if (notes.empty()) return fields;
+std::optional<ChordDisplay> chordDisplay(const ParsedChord& chord, const std::optional<KeyContext>& key,
+                                         OptionalFlag preferFlats, bool simplify,
+                                         const std::vector<int>& notes) {
+  if (notes.empty()) return std::nullopt;
 
   const PitchClass root = reducePitchClass(chord.root);
   const PitchClass bass = reducePitchClass(*std::min_element(notes.begin(), notes.end()));
@@ -69,7 +67,8 @@ nlohmann::json chordDisplayFields(const ParsedChord& chord, const std::optional<
   }
 
   const int rootLetterIndex = letterIndexOfLetter(chord.symbol.empty() ? 'C' : chord.symbol.front());
-  nlohmann::json labels = nlohmann::json::array();
+  std::vector<std::string> labels;
+  labels.reserve(notes.size());
   for (int note : notes)
     labels.push_back(noteLabel(chord, rootLetterIndex, reducePitchClass(note), simplify));
 
@@ -84,18 +83,16 @@ nlohmann::json chordDisplayFields(const ParsedChord& chord, const std::optional<
     shownSymbol = std::string(base) + "/" + bassName;
   }
 
-  fields["display_bass"] = bassName;
-  fields["display_note_labels"] = std::move(labels);
-  fields["display_symbol"] = std::move(shownSymbol);
+  ChordDisplay display{bassName, std::move(labels), std::move(shownSymbol), std::nullopt};
   if (key) {
     AnalysisChord sounding = analysisChordOf(chord);
     sounding.root = root;
     sounding.hasBass = bass != root;
     sounding.bass = sounding.hasBass ? bass : 0;
     const RomanFlags flags{true, preferFlats.present ? preferFlats.value : keyPrefersFlats(*key)};
-    fields["display_roman"] = romanSlashName(*key, sounding, flags, options);
+    display.roman = romanSlashName(*key, sounding, flags, options);
   }
-  return fields;
+  return display;
 }
 
 std::string chordNameInKey(PitchClass root, std::string_view quality,

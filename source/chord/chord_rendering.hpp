@@ -5,19 +5,25 @@
 #include <string_view>
 #include <vector>
 
-#include <nlohmann/json_fwd.hpp>
-
 #include "chord/chord_parser.hpp"
 #include "chord/key_context.hpp"
 #include "chord/pitch_class.hpp"
 
 namespace tw {
 
-// {display_bass, display_note_labels, display_symbol, display_roman (with a key)}; an empty
-// object for an empty voicing.
-nlohmann::json chordDisplayFields(const ParsedChord& chord, const std::optional<KeyContext>& key,
-                                  OptionalFlag preferFlats, bool simplify,
-                                  const std::vector<int>& notes);
+// How a voiced chord is shown: the name of its sounding bass, a label per note, the symbol
+// (over the sounding bass when that is not the root) and, in a key, its numeral.
+struct ChordDisplay {
+  std::string bass;
+  std::vector<std::string> noteLabels;
+  std::string symbol;
+  std::optional<std::string> roman;  // only with a key
+};
+
+// Nothing for an empty voicing.
+std::optional<ChordDisplay> chordDisplay(const ParsedChord& chord, const std::optional<KeyContext>& key,
+                                         OptionalFlag preferFlats, bool simplify,
+                                         const std::vector<int>& notes);
 
 // The chord's name spelled for a key: Bbmaj7/A in F major.
 std::string chordNameInKey(PitchClass root, std::string_view quality,

@@ -5,8 +5,6 @@
 #include <string>
 #include <tuple>
 
-#include <nlohmann/json.hpp>
-
 #include "chord/quality_catalogue.hpp"
 
 namespace tw {
@@ -42,7 +40,6 @@ constexpr std::array<Simplification, 14> kDoubleAccidentalSimplifications{
 
 constexpr std::string_view kFlatsPreference = "flats";
 constexpr std::string_view kSharpsPreference = "sharps";
-constexpr const char* kDefaultPreference = "fifths";
 
 char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -116,14 +113,11 @@ bool keyPrefersFlats(const KeyContext& key) {
   return key.minor ? kMinorKeyPrefersFlats[root] : kMajorKeyPrefersFlats[root];
 }
 
-ResolvedSpelling resolveSpelling(const nlohmann::json& payload, const KeyContext& key,
+ResolvedSpelling resolveSpelling(const SpellingRequest& request, const KeyContext& key,
                                  std::string_view keyName) {
   ResolvedSpelling result;
-  std::string preference = kDefaultPreference;
-  if (payload.is_object()) {
-    result.simplify = payload.value("simplifyAccidentals", true);
-    preference = payload.value("spellingPreference", std::string(kDefaultPreference));
-  }
+  result.simplify = request.simplify;
+  const std::string& preference = request.preference;
   if (preference == kFlatsPreference) {
     result.preferFlats = true;
   } else if (preference == kSharpsPreference) {

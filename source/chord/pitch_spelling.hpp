@@ -1,9 +1,8 @@
 #pragma once
 // Note-name parsing and the spelling rules that name a pitch class in a key or a chord.
 #include <optional>
+#include <string>
 #include <string_view>
-
-#include <nlohmann/json_fwd.hpp>
 
 #include "chord/key_context.hpp"
 #include "chord/pitch_class.hpp"
@@ -31,10 +30,16 @@ struct ResolvedSpelling {
   }
 };
 
-// Reads "simplifyAccidentals" and "spellingPreference" from a request payload. A payload
-// that is not an object gives the defaults; a member of the wrong JSON type throws the JSON
-// library's type error (the dispatcher answers it).
-ResolvedSpelling resolveSpelling(const nlohmann::json& payload, const KeyContext& key,
+// What a request asks of the spelling: simplify accidentals or not, and "flats", "sharps" or
+// anything else (by the key).
+struct SpellingRequest {
+  bool simplify = true;
+  std::string preference = "fifths";
+};
+
+// The spelling for a request in a key: flats or sharps as asked; otherwise a flat or sharp
+// written in the key's name decides, and else the key's own preference.
+ResolvedSpelling resolveSpelling(const SpellingRequest& request, const KeyContext& key,
                                  std::string_view keyName);
 
 // Name of scale degree 1..7 of a key; empty outside 1..7.

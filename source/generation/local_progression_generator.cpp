@@ -1,3 +1,4 @@
+#include "protocol/spelling_request.hpp"
 #include "generation/local_progression_generator.hpp"
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 #include "generation/genre_filters.hpp"
 #include "generation/random_source.hpp"
 #include "generation/recent_progressions.hpp"
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 

@@ -8,7 +8,7 @@
 
 #include "chord/key_context.hpp"
 #include "chord/pitch_spelling.hpp"
-#include "host/handler_contract.hpp"
+#include "protocol/handler_contract.hpp"
 
 namespace tw {
 

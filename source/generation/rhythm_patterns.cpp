@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 

@@ -1,3 +1,4 @@
+#include "protocol/spelling_request.hpp"
 #include "generation/suggestion_engine.hpp"
 
 #include <algorithm>
@@ -16,7 +17,7 @@
 #include "generation/next_chord_model.hpp"
 #include "generation/random_source.hpp"
 #include "generation/suggestion_families.hpp"
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 

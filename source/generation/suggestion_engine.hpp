@@ -8,7 +8,7 @@
 #include "analysis/roman_numerals.hpp"
 #include "chord/pitch_spelling.hpp"
 #include "generation/suggestion.hpp"
-#include "host/handler_contract.hpp"
+#include "protocol/handler_contract.hpp"
 #include "voicing/voicing_styles.hpp"
 
 namespace tw {

@@ -31,11 +31,6 @@ bool contains(const std::array<std::string_view, N>& list, std::string_view valu
   return std::find(list.begin(), list.end(), value) != list.end();
 }
 
-int arrayLength(const Json& payload, const char* key) {
-  const auto it = payload.find(key);
-  return it != payload.end() && it->is_array() ? static_cast<int>(it->size()) : -1;
-}
-
 }  // namespace
 
 std::string atomToText(const Atom& atom) {
@@ -67,49 +62,6 @@ bool isUntypedPageEvent(std::string_view selector) {
 std::span<const std::string_view> requestMessageTypes() { return kRequestMessageTypes; }
 
 bool requestMessageMayOmitText(std::string_view type) { return contains(kTextOptional, type); }
-
-Json probeSummary(const Json& payload) {
-  Json summary = Json::object();
-  summary["voicings"] = arrayLength(payload, "voicings");
-  summary["max_manual_inversions"] = arrayLength(payload, "max_manual_inversions");
-  summary["display_symbols"] = arrayLength(payload, "display_symbols");
-  summary["display_romans"] = arrayLength(payload, "display_romans");
-  std::string first = "null";
-  if (const auto symbols = payload.find("display_symbols");
-      symbols != payload.end() && symbols->is_array() && !symbols->empty() &&
-      symbols->front().is_string())
-    first = symbols->front().get<std::string>();
-  summary["first_symbol"] = std::move(first);
-  return summary;
-}
-
-std::string serialiseJson(const Json& value) {
-  return value.dump(-1, ' ', /*ensure_ascii=*/true, Json::error_handler_t::strict);
-}
-
-std::string serialiseReply(std::string_view type, Json payload) {
-  Reply reply = buildReply(std::string(type), std::move(payload));
-  if (type == "progression_voicings") reply.payload["tw_probe_meta"] = probeSummary(reply.payload);
-  return serialiseJson(std::move(reply).toJson());
-}
-
-std::vector<std::string> chunkRecords(std::string_view type, std::string_view text,
-                                      std::uint64_t counter) {
-  const std::size_t total = (text.size() + kReplyChunkBytes - 1) / kReplyChunkBytes;
-  const std::string id = "tw_chunk_" + std::to_string(counter);
-  std::vector<std::string> records;
-  records.reserve(total);
-  for (std::size_t index = 0; index < total; ++index) {
-    Json record = Json::object();
-    record["id"] = id;
-    record["type"] = type;
-    record["index"] = index;
-    record["total"] = total;
-    record["chunk"] = text.substr(index * kReplyChunkBytes, kReplyChunkBytes);
-    records.push_back(serialiseJson(record));
-  }
-  return records;
-}
 
 std::uint64_t nextChunkCounter() {
   static std::uint64_t counter = 0;  // shared by every object; only the main thread touches it

@@ -10,12 +10,10 @@
 #include <vector>
 
 #include "host/host_layer.hpp"
-#include "host/request_dispatcher.hpp"
+#include "protocol/reply_serialisation.hpp"
+#include "protocol/request_dispatcher.hpp"
 
 namespace tw {
-
-// Replies longer than this many bytes travel in pieces of this size.
-inline constexpr std::size_t kReplyChunkBytes = 12000;
 
 // Symbol name, decimal integer, fixed-point float with six decimals, object class name (or
 // "NULL"), ";", ",", or "?" for anything else.
@@ -29,20 +27,6 @@ bool isUntypedPageEvent(std::string_view selector);
 std::span<const std::string_view> requestMessageTypes();
 // True for the request-type messages that may come without JSON text.
 bool requestMessageMayOmitText(std::string_view type);
-
-// The diagnostic member added to "progression_voicings" payloads.
-Json probeSummary(const Json& payload);
-
-// Compact JSON, every non-ASCII character \u-escaped, keys in ascending byte order. Throws
-// the JSON library's type error when a string holds invalid UTF-8.
-std::string serialiseJson(const Json& value);
-
-// The envelope for (type, payload), with the probe summary where it belongs, serialised.
-std::string serialiseReply(std::string_view type, Json payload);
-
-// The serialised chunk records for a long reply text, in index order.
-std::vector<std::string> chunkRecords(std::string_view type, std::string_view text,
-                                      std::uint64_t counter);
 
 // The process-wide chunk counter: incremented before each chunked reply and never reset.
 std::uint64_t nextChunkCounter();

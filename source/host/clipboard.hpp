@@ -1,22 +1,15 @@
 #pragma once
-// The desktop clipboard as plain text, behind an interface so the headless host and tests
-// can use a clipboard held in memory.
+// Clipboards for the clipboard requests: one held in memory (the headless hosts, tests) and
+// the desktop's, through its command-line tools.
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace tw {
+#include "protocol/clipboard_service.hpp"
 
-class Clipboard {
- public:
-  virtual ~Clipboard() = default;
-  // The clipboard's text, untrimmed; nothing when the clipboard cannot be reached.
-  virtual std::optional<std::string> read() = 0;
-  // Replaces the clipboard's text; false when the clipboard cannot be reached.
-  virtual bool write(std::string_view text) = 0;
-};
+namespace tw {
 
 // A clipboard that lives only in this process.
 class InMemoryClipboard final : public Clipboard {
@@ -60,8 +53,5 @@ ClipboardCommands desktopClipboardCommands();
 
 // The desktop clipboard through its commands.
 std::unique_ptr<Clipboard> makeSystemClipboard();
-
-// The trim set for clipboard text: space, tab, line feed, carriage return.
-std::string trimClipboardText(std::string_view text);
 
 }  // namespace tw

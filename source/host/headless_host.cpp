@@ -7,7 +7,7 @@
 #include <limits>
 #include <ostream>
 
-#include "host/request_protocol.hpp"
+#include "protocol/request_protocol.hpp"
 
 namespace tw {
 

@@ -1,6 +1,6 @@
 #pragma once
-// Voicing a whole progression of slots for the interface: directly, slot by slot, or through
-// the voice-leading solver. The request handler is handleGenerateProgression.
+// Where a progression's voicings sit: a transposition split into its whole amount and its part
+// within the octave, chords moved by it, and notes shifted into the MIDI range.
 #include <vector>
 
 #include "chord/chord_parser.hpp"

@@ -8,6 +8,7 @@
 
 #include "analysis/diatonic_chords.hpp"
 #include "voicing/voicing_styles.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 namespace {

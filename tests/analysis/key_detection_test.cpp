@@ -7,6 +7,7 @@
 
 #include "analysis/key_detection.hpp"
 #include "analysis/progression_parsing.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 namespace {

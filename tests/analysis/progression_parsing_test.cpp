@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/progression_parsing.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 namespace {

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/roman_numerals.hpp"
+#include "protocol/analysed_chord_record.hpp"
 #include "chord/chord_parser.hpp"
 
 namespace tw {

@@ -3,7 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "analysis/transposition.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 namespace {

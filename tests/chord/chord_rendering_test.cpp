@@ -19,7 +19,14 @@ ParsedChord chordOf(const char* symbol) {
 
 json fields(const char* symbol, std::vector<int> notes, std::optional<KeyContext> key = std::nullopt,
             OptionalFlag preferFlats = OptionalFlag::absent(), bool simplify = true) {
-  return chordDisplayFields(chordOf(symbol), key, preferFlats, simplify, notes);
+  const auto display = chordDisplay(chordOf(symbol), key, preferFlats, simplify, notes);
+  json f = json::object();
+  if (!display) return f;
+  f["display_bass"] = display->bass;
+  f["display_note_labels"] = display->noteLabels;
+  f["display_symbol"] = display->symbol;
+  if (display->roman) f["display_roman"] = *display->roman;
+  return f;
 }
 
 TEST(ChordDisplayFields, FirstInversionWithoutKey) {

@@ -4,6 +4,7 @@
 
 #include "chord/key_context.hpp"
 #include "chord/pitch_spelling.hpp"
+#include "protocol/spelling_request.hpp"
 
 namespace tw {
 namespace {

@@ -6,7 +6,7 @@
 #include "generation/local_progression_generator.hpp"
 #include "generation/random_source.hpp"
 #include "generation/recent_progressions.hpp"
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 namespace {

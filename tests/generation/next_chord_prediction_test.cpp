@@ -11,6 +11,7 @@
 #include "generation/corpus_numerals.hpp"
 #include "generation/suggestion_engine.hpp"
 #include "generation/suggestion_evaluation.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 namespace {

@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "generation/rhythm_patterns.hpp"
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 namespace {

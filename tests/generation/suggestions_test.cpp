@@ -7,7 +7,7 @@
 #include "generation/random_source.hpp"
 #include "generation/suggestion_engine.hpp"
 #include "generation/suggestion_families.hpp"
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 namespace {

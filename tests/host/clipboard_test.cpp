@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "host/clipboard.hpp"
-#include "host/request_dispatcher.hpp"
+#include "protocol/request_dispatcher.hpp"
 #include "host_test_support.hpp"
 
 namespace tw {

@@ -8,7 +8,7 @@
 
 #include "host/bridge_transport.hpp"
 #include "host/host_layer.hpp"
-#include "host/reply_sink.hpp"
+#include "protocol/reply_sink.hpp"
 
 namespace tw::testing {
 

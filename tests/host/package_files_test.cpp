@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "host/reference_page.hpp"
-#include "host/request_dispatcher.hpp"
+#include "protocol/request_dispatcher.hpp"
 #include "host/tonalweaver_object.hpp"
 
 namespace tw {

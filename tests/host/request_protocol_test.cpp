@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "host/bridge_transport.hpp"
-#include "host/request_protocol.hpp"
-#include "host/text_encoding.hpp"
+#include "protocol/request_protocol.hpp"
+#include "protocol/text_encoding.hpp"
 
 namespace tw {
 namespace {

@@ -1,8 +1,8 @@
 // The request table's rows, their order and the shape tests that infer an untyped type.
 #include <gtest/gtest.h>
 
-#include "host/request_dispatcher.hpp"
-#include "host/request_table.hpp"
+#include "protocol/request_dispatcher.hpp"
+#include "protocol/request_table.hpp"
 
 namespace tw {
 namespace {

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 #include "chord/chord_parser.hpp"
 
 namespace tw {

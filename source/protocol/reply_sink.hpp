@@ -3,7 +3,7 @@
 // envelope, serialises it and carries it out of the object.
 #include <string_view>
 
-#include "host/handler_contract.hpp"
+#include "protocol/handler_contract.hpp"
 
 namespace tw {
 

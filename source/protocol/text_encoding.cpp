@@ -1,4 +1,4 @@
-#include "host/text_encoding.hpp"
+#include "protocol/text_encoding.hpp"
 
 namespace tw {
 

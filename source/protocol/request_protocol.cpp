@@ -1,6 +1,6 @@
-#include "host/request_protocol.hpp"
+#include "protocol/request_protocol.hpp"
 
-#include "host/text_encoding.hpp"
+#include "protocol/text_encoding.hpp"
 
 namespace tw {
 

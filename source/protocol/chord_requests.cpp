@@ -5,7 +5,7 @@
 #include "chord/chord_parser.hpp"
 #include "chord/pitch_spelling.hpp"
 #include "chord/quality_catalogue.hpp"
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 

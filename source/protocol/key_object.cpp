@@ -1,5 +1,5 @@
 // Reading a key from a request.
-#include "analysis/key_object.hpp"
+#include "protocol/key_object.hpp"
 
 #include "chord/pitch_spelling.hpp"
 

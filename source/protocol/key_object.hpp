@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "chord/key_context.hpp"
-#include "host/handler_contract.hpp"
+#include "protocol/handler_contract.hpp"
 
 namespace tw {
 

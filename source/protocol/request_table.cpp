@@ -1,6 +1,6 @@
-#include "host/request_table.hpp"
+#include "protocol/request_table.hpp"
 
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 

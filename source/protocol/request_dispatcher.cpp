@@ -1,7 +1,7 @@
-#include "host/request_dispatcher.hpp"
+#include "protocol/request_dispatcher.hpp"
 
-#include "host/request_table.hpp"
-#include "host/text_encoding.hpp"
+#include "protocol/request_table.hpp"
+#include "protocol/text_encoding.hpp"
 
 namespace tw {
 

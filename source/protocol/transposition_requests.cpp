@@ -1,16 +1,18 @@
 // "transpose_progression" and "recalculate_romans": one analysed record per chord entry.
-#include "analysis/transposition.hpp"
+#include "protocol/request_handlers.hpp"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "analysis/key_object.hpp"
-#include "analysis/request_payload.hpp"
+#include "protocol/key_object.hpp"
+#include "protocol/payload_reading.hpp"
 #include "analysis/roman_numerals.hpp"
+#include "protocol/analysed_chord_record.hpp"
 #include "chord/chord_parser.hpp"
 #include "chord/pitch_spelling.hpp"
+#include "protocol/spelling_request.hpp"
 #include "chord/quality_catalogue.hpp"
 
 namespace tw {

@@ -7,8 +7,8 @@
 
 #include "chord/chord_parser.hpp"
 #include "chord/quality_catalogue.hpp"
-#include "host/request_handlers.hpp"
-#include "voicing/voicing_requests.hpp"
+#include "protocol/request_handlers.hpp"
+#include "voicing/voicing_message.hpp"
 #include "voicing/voicing_styles.hpp"
 
 namespace tw {

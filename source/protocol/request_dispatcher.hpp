@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "host/clipboard.hpp"
-#include "host/reply_sink.hpp"
-#include "host/request_protocol.hpp"
-#include "host/request_table.hpp"
+#include "protocol/clipboard_service.hpp"
+#include "protocol/reply_sink.hpp"
+#include "protocol/request_protocol.hpp"
+#include "protocol/request_table.hpp"
 
 namespace tw {
 

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "chord/chord_parser.hpp"
-#include "host/request_handlers.hpp"
-#include "voicing/request_payloads.hpp"
+#include "protocol/request_handlers.hpp"
+#include "protocol/payload_reading.hpp"
 #include "voicing/voicing_plans.hpp"
 #include "voicing/voicing_styles.hpp"
 

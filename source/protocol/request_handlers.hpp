@@ -1,6 +1,6 @@
 #pragma once
 // The handlers of the request table, one per request type that has its own handler.
-#include "host/handler_contract.hpp"
+#include "protocol/handler_contract.hpp"
 
 namespace tw {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 #include "voicing/progression_voicing.hpp"
 #include "voicing/voicing_styles.hpp"
 

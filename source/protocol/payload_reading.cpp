@@ -1,5 +1,4 @@
-// Payload readers shared by the voicing requests.
-#include "voicing/request_payloads.hpp"
+#include "protocol/payload_reading.hpp"
 
 #include <algorithm>
 #include <cmath>

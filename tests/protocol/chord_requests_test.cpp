@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "chord/quality_catalogue.hpp"
-#include "host/request_handlers.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 namespace {

@@ -1,11 +1,13 @@
 #pragma once
-// Reading request payload members safely.
+// Reading request payload members safely: a non-object payload as an empty object, integers
+// that saturate or clamp instead of overflowing, and the generic error payload a handler
+// answers under its own reply type.
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string_view>
 
-#include "host/handler_contract.hpp"
+#include "protocol/handler_contract.hpp"
 
 namespace tw {
 
@@ -37,5 +39,14 @@ inline std::int64_t readInteger(const Json& object, std::string_view key, std::i
   }
   return it->get<std::int64_t>();
 }
+
+// The member `key` of an object as an integer clamped into [lo, hi], or `fallback` when
+// absent. Numbers of any size and booleans are accepted; any other JSON type throws the
+// JSON library's type error.
+int readClampedInt(const Json& payload, std::string_view key, int fallback, int lo, int hi);
+
+// The error payload a malformed (non-object) payload earns: message, error, code and the
+// request type.
+Json invalidPayloadError(std::string_view requestType);
 
 }  // namespace tw

@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "host/handler_contract.hpp"
+#include "protocol/handler_contract.hpp"
 
 namespace tw {
 

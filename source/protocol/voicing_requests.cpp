@@ -1,13 +1,13 @@
 // The single-chord requests: "generate_voicing" and the register presets.
-#include "voicing/voicing_requests.hpp"
+#include "protocol/request_handlers.hpp"
 
 #include <array>
 #include <stdexcept>
 #include <string>
 
 #include "chord/chord_parser.hpp"
-#include "host/request_handlers.hpp"
-#include "voicing/request_payloads.hpp"
+#include "protocol/request_handlers.hpp"
+#include "protocol/payload_reading.hpp"
 #include "voicing/voicing_styles.hpp"
 
 namespace tw {
@@ -85,19 +85,6 @@ HandlerReply handleGetRangePresets(const Json& payload) {
   Json reply = {{"presets", presets}};
   copyRequestId(payload, reply);
   return {"range_presets", std::move(reply)};
-}
-
-std::optional<std::vector<int>> voicingMessageNotes(std::string_view styleText,
-                                                    std::string_view chordText) {
-  const std::optional<VoicingStyle> style = styleFromId(styleText);
-  if (!style) return std::nullopt;
-  const std::optional<ParsedChord> chord = parseChordSymbol(chordText);
-  if (!chord) return std::nullopt;
-  try {
-    return voiceChord(*chord, *style, kDefaultOctave, {});
-  } catch (const std::runtime_error&) {
-    return std::nullopt;
-  }
 }
 
 }  // namespace tw

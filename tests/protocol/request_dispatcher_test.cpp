@@ -8,7 +8,7 @@
 
 #include "host/clipboard.hpp"
 #include "protocol/request_dispatcher.hpp"
-#include "host_test_support.hpp"
+#include "host/host_test_support.hpp"
 
 namespace tw {
 namespace {

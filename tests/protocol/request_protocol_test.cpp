@@ -1,7 +1,7 @@
 // The reply envelope rules, the generic error payload and strict decoding of request text.
 #include <gtest/gtest.h>
 
-#include "host/bridge_transport.hpp"
+#include "protocol/reply_serialisation.hpp"
 #include "protocol/request_protocol.hpp"
 #include "protocol/text_encoding.hpp"
 

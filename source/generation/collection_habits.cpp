@@ -178,9 +178,21 @@ std::span<const Continuation> bassMemberShares(const ContinuationCorpus& corpus,
 
 std::span<const Continuation> habitContinuations(const ContinuationCorpus& corpus, std::string_view collection,
                                                  bool minor, std::span<const std::string> before) {
+  // Keys are put together in one buffer, shortest context last: a request asks for a hundred.
   const std::size_t longest = std::min(before.size(), kHabitContext);
+  std::string key;
+  key.reserve(96);
+  key += '@';
+  key += collection;
+  key += minor ? ".min" : ".maj";
+  const std::size_t headLength = key.size();
   for (std::size_t n = longest + 1; n-- > 0;) {
-    auto list = corpus.continuations(habitKey(collection, minor, before.subspan(before.size() - n, n)), 255);
+    key.resize(headLength);
+    for (const auto& numeral : before.subspan(before.size() - n, n)) {
+      key += '>';
+      key += numeral;
+    }
+    auto list = corpus.continuations(key, 255);
     if (!list.empty()) return list;
   }
   return {};

@@ -43,8 +43,12 @@ bool sameChord(const Suggestion& s, const ParsedChord& c) {
 bool isDiatonicChord(const KeyContext& key, PitchClass root, std::string_view quality,
                      std::optional<PitchClass> bass) {
   const ChordQuality* resolved = findQuality(quality);
-  if (!resolved) return false;
-  for (int i : resolved->intervals)
+  return resolved && isDiatonicChord(key, root, resolved->intervals, bass);
+}
+
+bool isDiatonicChord(const KeyContext& key, PitchClass root, const IntervalList& intervals,
+                     std::optional<PitchClass> bass) {
+  for (int i : intervals)
     if (degreeOf(key, reducePitchClass(root + i)) == 0) return false;
   return !bass || degreeOf(key, *bass) != 0;
 }

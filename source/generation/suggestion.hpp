@@ -55,6 +55,8 @@ bool sameChord(const Suggestion& s, const ParsedChord& c);
 // Every tone (and the bass) lies in the key's scale.
 bool isDiatonicChord(const KeyContext& key, PitchClass root, std::string_view quality,
                      std::optional<PitchClass> bass);
+bool isDiatonicChord(const KeyContext& key, PitchClass root, const IntervalList& intervals,
+                     std::optional<PitchClass> bass);
 
 // "sus", "dominant", "major", "minor", "diminished" or "other".
 std::string_view qualityFamily(std::string_view quality);

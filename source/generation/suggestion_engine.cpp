@@ -2,6 +2,7 @@
 #include "generation/suggestion_engine.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <set>
@@ -464,11 +465,17 @@ HandlerReply handleGetSuggestions(const Json& payload) {
   auto& items = suggestions.get_ref<Json::array_t&>();
   items.reserve(list.size());
   std::size_t smartCount = 0;
+  std::array<std::string, 12> spelled;  // each pitch class's name in the key, spelled once
+  auto nameOf = [&](PitchClass pc) -> const std::string& {
+    std::string& name = spelled[static_cast<std::size_t>(reducePitchClass(pc))];
+    if (name.empty()) name = spellPitchInKey(key, pc, names);
+    return name;
+  };
   for (auto& x : list) {
-    std::string symbol = spellPitchInKey(key, x.root, names) + x.quality;
+    std::string symbol = nameOf(x.root) + x.quality;
     if (x.bass && *x.bass != x.root) {
       symbol += '/';
-      symbol += spellPitchInKey(key, *x.bass, names);
+      symbol += nameOf(*x.bass);
     }
     const std::string_view quality = x.quality.empty() ? std::string_view("maj") : std::string_view(x.quality);
     AnalysisChord named{x.root, std::string(quality), x.bass.value_or(0), x.bass && *x.bass != x.root};

@@ -1,7 +1,9 @@
 #include "generation/suggestion_families.hpp"
 
+#include <algorithm>
 #include <bitset>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "chord/quality_catalogue.hpp"
@@ -43,14 +45,16 @@ std::vector<Target> dominantTargets(const SuggestionContext& c, RomanFlags flags
 
 // Appends a candidate in place: the engine gathers several hundred of them per request.
 Suggestion& add(std::vector<Suggestion>& out, PitchClass root, std::string_view quality, int category,
-                const std::string& label, double prior, const KeyContext& key) {
+                const std::string& label, double prior, const KeyContext& key,
+                const IntervalList* intervals = nullptr) {
   Suggestion& s = out.emplace_back();
   s.root = reducePitchClass(root);
   s.quality = std::string(quality);
   s.category = category;
   s.label = label;
   s.score = prior;
-  s.isDiatonic = isDiatonicChord(key, s.root, s.quality, std::nullopt);
+  s.isDiatonic = intervals ? isDiatonicChord(key, s.root, *intervals, std::nullopt)
+                           : isDiatonicChord(key, s.root, s.quality, std::nullopt);
   return s;
 }
 
@@ -61,6 +65,11 @@ double variantPrior(double base, std::size_t index) { return base - 0.0004 * sta
 
 void dominantFamily(const SuggestionContext& c, RomanFlags flags, int category, int rootShift,
                     std::string_view labelPrefix, double base, std::vector<Suggestion>& out) {
+  static const auto kIntervals = [] {
+    std::array<const IntervalList*, kDominantQualities.size()> intervals{};
+    for (std::size_t i = 0; i < intervals.size(); ++i) intervals[i] = &findQuality(kDominantQualities[i])->intervals;
+    return intervals;
+  }();
   const auto targets = dominantTargets(c, flags);
   out.reserve(out.size() + targets.size() * kDominantQualities.size());
   std::array<std::bitset<kDominantQualities.size()>, 12> seen{};  // (root, quality) pairs produced
@@ -70,7 +79,7 @@ void dominantFamily(const SuggestionContext& c, RomanFlags flags, int category, 
     for (std::size_t i = 0; i < kDominantQualities.size(); ++i) {
       if (seen[static_cast<std::size_t>(root)].test(i)) continue;
       seen[static_cast<std::size_t>(root)].set(i);
-      add(out, root, kDominantQualities[i], category, label, variantPrior(base, i), c.key);
+      add(out, root, kDominantQualities[i], category, label, variantPrior(base, i), c.key, kIntervals[i]);
     }
   }
 }
@@ -164,21 +173,24 @@ void corpusCandidates(const SuggestionContext& c, const NextChordModel& model, s
   if (c.previous.empty()) return;
   const std::size_t first = out.size();
   KeyContext natural{c.key.root, c.key.minor, false};
+  // Chords already offered: root, catalogue entry, bass (-1 for none).
+  std::vector<std::tuple<PitchClass, const ChordQuality*, int>> offered;
   for (const auto& continuation : model.ranked()) {
     if (out.size() - first == kCorpusCandidateLimit) break;
     // Pooled continuations are shared by both modes: a tonic of the other mode does not belong.
     if ((continuation.numeral == "I" && c.key.minor) || (continuation.numeral == "i" && !c.key.minor)) continue;
     RomanChord chord = chordFromRoman(natural, continuation.numeral);
-    if (!chord.valid || !findQuality(chord.quality)) continue;
+    const ChordQuality* quality = chord.valid ? findQuality(chord.quality) : nullptr;
+    if (!quality) continue;
     std::optional<PitchClass> bass;
-    if (chord.hasBass) bass = chord.bass;
-    bool duplicate = false;
-    for (std::size_t i = first; i < out.size(); ++i)
-      duplicate |= sameChord(out[i].root, out[i].quality, out[i].bass, chord.root, chord.quality, bass);
-    if (duplicate) continue;
-    Suggestion& s = add(out, chord.root, chord.quality, kSmart, continuation.numeral, continuation.probability, c.key);
+    if (chord.hasBass && chord.bass != chord.root) bass = chord.bass;
+    const std::tuple<PitchClass, const ChordQuality*, int> identity{chord.root, quality, bass ? *bass : -1};
+    if (std::find(offered.begin(), offered.end(), identity) != offered.end()) continue;
+    offered.push_back(identity);
+    Suggestion& s = add(out, chord.root, chord.quality, kSmart, continuation.numeral, continuation.probability, c.key,
+                        &quality->intervals);
     s.bass = bass;
-    s.isDiatonic = isDiatonicChord(c.key, s.root, s.quality, s.bass);
+    if (bass) s.isDiatonic = isDiatonicChord(c.key, s.root, quality->intervals, s.bass);
   }
 }
 

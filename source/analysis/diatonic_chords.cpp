@@ -1,13 +1,10 @@
-// The "get_diatonic_chords" palette.
+// The seven chords of a key, as a table of roots, qualities and degrees.
 #include "analysis/diatonic_chords.hpp"
-
-#include <algorithm>
 
 #include "analysis/roman_numerals.hpp"
 #include "chord/chord_parser.hpp"
 #include "chord/pitch_spelling.hpp"
 #include "chord/quality_catalogue.hpp"
-#include "voicing/voicing_styles.hpp"
 
 namespace tw {
 

@@ -1,6 +1,6 @@
 #include "host/reply_reassembly.hpp"
 
-#include <nlohmann/json.hpp>
+#include "protocol/reply_serialisation.hpp"
 
 namespace tw {
 
@@ -30,34 +30,29 @@ ReplyReassembler::Result ReplyReassembler::accept(std::span<const Atom> message)
     return result;
   }
 
-  const auto record = nlohmann::json::parse(message[2].name(), nullptr, false);
-  const bool wellFormed = record.is_object() && record.contains("id") && record["id"].is_string() &&
-                          record.contains("type") && record["type"].is_string() &&
-                          record.contains("index") && record["index"].is_number_unsigned() &&
-                          record.contains("total") && record["total"].is_number_unsigned() &&
-                          record.contains("chunk") && record["chunk"].is_string();
-  if (!wellFormed) {
+  const std::optional<ChunkRecord> record = parseChunkRecord(message[2].name());
+  if (!record) {
     result.error = "a chunk record is malformed";
     reset();
     return result;
   }
-  const auto index = record["index"].get<std::uint64_t>();
-  const auto total = record["total"].get<std::uint64_t>();
-  const auto& id = record["id"].get_ref<const std::string&>();
+  const auto index = record->index;
+  const auto total = record->total;
+  const std::string& id = record->id;
   if (index == 0) {
     if (pending()) result.error = "a new chunk series began before the last one ended";
     reset();
     id_ = id;
-    type_ = record["type"].get<std::string>();
+    type_ = record->type;
     expectedTotal_ = total;
   }
   if (total == 0 || index != nextIndex_ || total != expectedTotal_ || id != id_ ||
-      record["type"].get_ref<const std::string&>() != type_) {
+      record->type != type_) {
     result.error = "chunk " + std::to_string(index) + " of " + std::to_string(total) + " is out of order";
     reset();
     return result;
   }
-  text_ += record["chunk"].get_ref<const std::string&>();
+  text_ += record->chunk;
   ++nextIndex_;
   if (nextIndex_ == expectedTotal_) {
     result.replyType = type_;

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "chord/chord_rendering.hpp"
+#include "analysis/chord_rendering.hpp"
 #include "chord/pitch_spelling.hpp"
 #include "protocol/spelling_request.hpp"
 #include "protocol/request_handlers.hpp"

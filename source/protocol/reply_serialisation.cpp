@@ -56,4 +56,17 @@ std::vector<std::string> chunkRecords(std::string_view type, std::string_view te
   return records;
 }
 
+std::optional<ChunkRecord> parseChunkRecord(std::string_view text) {
+  const auto record = Json::parse(text, nullptr, false);
+  const bool wellFormed = record.is_object() && record.contains("id") && record["id"].is_string() &&
+                          record.contains("type") && record["type"].is_string() &&
+                          record.contains("index") && record["index"].is_number_unsigned() &&
+                          record.contains("total") && record["total"].is_number_unsigned() &&
+                          record.contains("chunk") && record["chunk"].is_string();
+  if (!wellFormed) return std::nullopt;
+  return ChunkRecord{record["id"].get<std::string>(), record["type"].get<std::string>(),
+                     record["index"].get<std::uint64_t>(), record["total"].get<std::uint64_t>(),
+                     record["chunk"].get<std::string>()};
+}
+
 }  // namespace tw

@@ -3,6 +3,7 @@
 // numbered chunk records.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,5 +28,17 @@ std::string serialiseReply(std::string_view type, Json payload);
 // The serialised chunk records for a long reply text, in index order.
 std::vector<std::string> chunkRecords(std::string_view type, std::string_view text,
                                       std::uint64_t counter);
+
+// One piece of a long reply, as a chunk record carries it.
+struct ChunkRecord {
+  std::string id;
+  std::string type;
+  std::uint64_t index = 0;
+  std::uint64_t total = 0;
+  std::string chunk;
+};
+
+// Nothing unless the text is a JSON object with all five members of their types.
+std::optional<ChunkRecord> parseChunkRecord(std::string_view text);
 
 }  // namespace tw

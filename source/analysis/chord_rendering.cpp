@@ -1,5 +1,5 @@
 // Display fields of a voiced chord: what the user sees matches what sounds.
-#include "chord/chord_rendering.hpp"
+#include "analysis/chord_rendering.hpp"
 
 #include <algorithm>
 #include <array>

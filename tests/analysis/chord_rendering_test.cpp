@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "chord/chord_parser.hpp"
-#include "chord/chord_rendering.hpp"
+#include "analysis/chord_rendering.hpp"
 
 namespace tw {
 namespace {

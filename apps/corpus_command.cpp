@@ -16,9 +16,9 @@
 #include <nlohmann/json.hpp>
 
 #include "chord/chord_parser.hpp"
-#include "generation/corpus_builder.hpp"
+#include "datasets/corpus_builder.hpp"
 #include "generation/corpus_loading.hpp"
-#include "generation/suggestion_evaluation.hpp"
+#include "datasets/suggestion_evaluation.hpp"
 #include "subcommand_registry.hpp"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "generation/annotated_pieces.hpp"
+#include "datasets/dataset_readers.hpp"
 #include "protocol/request_handlers.hpp"
 #include "voicing/roughness.hpp"
 

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "generation/annotated_pieces.hpp"
+#include "generation/annotated_piece.hpp"
 #include "generation/continuation_corpus.hpp"
 
 namespace tw {

@@ -1,4 +1,3 @@
-#include "protocol/spelling_request.hpp"
 #include "generation/local_progression_generator.hpp"
 
 #include <algorithm>
@@ -12,7 +11,6 @@
 #include "generation/genre_filters.hpp"
 #include "generation/random_source.hpp"
 #include "generation/recent_progressions.hpp"
-#include "protocol/request_handlers.hpp"
 
 namespace tw {
 
@@ -23,12 +21,6 @@ constexpr std::size_t kPopPlainCandidates = 3;
 
 std::size_t uniformIndex(std::mt19937& engine, std::size_t count) {
   return std::uniform_int_distribution<std::size_t>(0, count - 1)(engine);
-}
-
-std::string lowerCased(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
 }
 
 // The continuation that replaces a chord, or nothing when no candidate passes the filters.
@@ -112,25 +104,6 @@ std::optional<AttemptResult> attempt(const std::string& genreKey, int length, co
   return result;
 }
 
-// The requested length as an integer; a fractional number counts by its integer part and a
-// number far outside any length maps like any other unknown length.
-long long requestedLength(const Json& payload) {
-  auto it = payload.find("length");
-  if (it == payload.end() || it->is_null()) return 4;
-  if (it->is_number_unsigned()) return it->get<std::uint64_t>() > 100 ? 0 : static_cast<long long>(it->get<std::uint64_t>());
-  if (it->is_number_integer()) return it->get<long long>();
-  if (it->is_number_float()) {
-    double v = it->get<double>();
-    return (std::isfinite(v) && v > -100 && v < 100) ? static_cast<long long>(v) : 0;
-  }
-  return it->get<long long>();  // the JSON library's type error for any other kind
-}
-
-Json errorReply(const Json& payload, const std::string& message) {
-  Json reply{{"error", message}, {"message", message}};
-  copyRequestId(payload, reply);
-  return reply;
-}
 }  // namespace
 
 int mappedProgressionLength(long long requested) {
@@ -149,53 +122,25 @@ std::optional<GeneratedProgression> generationAttempt(const std::string& genreKe
   return std::move(result->progression);
 }
 
-HandlerReply handleGenerateLocalProgression(const Json& payload) {
-  if (!payload.is_object()) throw std::invalid_argument("payload is not an object");
-  const std::string genre = payload.value("genre", std::string("Pop + EDM"));
-  const std::string genreKey = genreKeyOf(genre);
-  const int length = mappedProgressionLength(requestedLength(payload));
-  const bool autoKey = payload.value("auto_key", false);
+KeyChoice automaticKeyChoice() {
+  auto& engine = processEngine();
+  std::uint32_t tonic = 0;
+  do tonic = static_cast<std::uint32_t>(engine()) & 0xF;
+  while (tonic > 11);
+  return {static_cast<PitchClass>(tonic), false, false, true};
+}
 
-  KeyChoice choice;
-  std::string keyName;
-  if (autoKey) {
-    auto& engine = processEngine();
-    std::uint32_t tonic = 0;
-    do tonic = static_cast<std::uint32_t>(engine()) & 0xF;
-    while (tonic > 11);
-    choice = {static_cast<PitchClass>(tonic), false, false, true};
-  } else {
-    std::string root = "C";
-    std::string mode = "major";
-    std::string scaleType = "natural";
-    auto key = payload.find("key");
-    if (key != payload.end() && key->is_object()) {
-      root = key->value("root", root);
-      mode = key->value("mode", mode);
-      scaleType = key->value("minorScaleType", scaleType);
-    }
-    auto tonic = parseNoteName(root);
-    if (!tonic) return {"local_progression_error", errorReply(payload, "Invalid key root: " + root)};
-    // The mode is compared lower-cased here: "Minor" asks for a minor key.
-    bool minor = lowerCased(mode) == "minor";
-    choice = {*tonic, minor, minor && scaleType == "melodic", false};
-    keyName = root;
-  }
-
-  double temperature = payload.value("temperature", 0.25);
-  temperature = std::isfinite(temperature) ? std::clamp(temperature, 0.0, 1.0) : 0.0;
-
-  KeyContext spellingKey{choice.tonic, choice.minor, choice.melodic};
-  ResolvedSpelling spelling = resolveSpelling(payload, spellingKey, keyName);
-
+std::optional<GeneratedProgression> generateLocalProgression(const std::string& genreKey, int length,
+                                                             const KeyChoice& key, double temperature,
+                                                             const ResolvedSpelling& spelling) {
   std::optional<AttemptResult> accepted;
   std::optional<AttemptResult> lastProduced;
   auto& recent = recentProgressions();
   for (int n = 0; n < kAttempts && !accepted; ++n) {
-    auto result = attempt(genreKey, length, choice, temperature, spelling);
+    auto result = attempt(genreKey, length, key, temperature, spelling);
     if (!result) continue;
     bool repeated = recent.contains(result->progression.signature);
-    bool keyMoved = !choice.automatic && !keepsRequestedTonic(result->chords, choice.tonic);
+    bool keyMoved = !key.automatic && !keepsRequestedTonic(result->chords, key.tonic);
     if ((repeated || keyMoved) && n + 1 < kAttempts) {
       lastProduced = std::move(result);
       continue;
@@ -205,16 +150,9 @@ HandlerReply handleGenerateLocalProgression(const Json& payload) {
   // When the last attempt produced nothing, an earlier rejected progression still answers
   // the request rather than an error.
   if (!accepted) accepted = std::move(lastProduced);
-  if (!accepted) return {"local_progression_error", errorReply(payload, "Could not generate progression")};
-
+  if (!accepted) return std::nullopt;
   recent.accept(accepted->progression.signature);
-  std::string_view display = genreDisplayName(genreKey);
-  Json reply{{"genre", display.empty() ? genre : std::string(display)},
-             {"length", length},
-             {"chords", accepted->progression.chords},
-             {"roman", accepted->progression.numerals}};
-  copyRequestId(payload, reply);
-  return {"local_progression_result", reply};
+  return std::move(accepted->progression);
 }
 
 }  // namespace tw

@@ -8,7 +8,6 @@
 
 #include "chord/key_context.hpp"
 #include "chord/pitch_spelling.hpp"
-#include "protocol/handler_contract.hpp"
 
 namespace tw {
 
@@ -33,6 +32,14 @@ std::optional<GeneratedProgression> generationAttempt(const std::string& genreKe
                                                       const KeyChoice& key, double temperature,
                                                       const ResolvedSpelling& spelling);
 
-HandlerReply handleGenerateLocalProgression(const Json& payload);
+// A key chosen at random for a request that asks for any key.
+KeyChoice automaticKeyChoice();
+
+// Up to twelve attempts for a progression that is not one of the ten most recent results and,
+// in a chosen key, keeps its tonic; failing that the last one produced. The result joins the
+// recent results. Nothing when no attempt produced anything.
+std::optional<GeneratedProgression> generateLocalProgression(const std::string& genreKey, int length,
+                                                             const KeyChoice& key, double temperature,
+                                                             const ResolvedSpelling& spelling);
 
 }  // namespace tw

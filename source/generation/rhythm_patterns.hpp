@@ -6,8 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include <nlohmann/json_fwd.hpp>
-
 namespace tw {
 
 inline constexpr int kRhythmStepsPerBar = 16;
@@ -31,8 +29,5 @@ const std::vector<RhythmPattern>& rhythmPatterns();
 
 // The pattern with that exact id, or nothing.
 const RhythmPattern* findRhythmPattern(std::string_view id);
-
-// The "patterns" object of the catalogue reply: one member per pattern, keyed by id.
-nlohmann::json rhythmPatternsJson();
 
 }  // namespace tw

@@ -1,5 +1,5 @@
 #pragma once
-// "get_suggestions": candidate chords for a place in a progression, from the colour-chord
+// Next-chord suggestions: candidate chords for a place in a progression, from the colour-chord
 // families and the continuation corpus, scored against the context, ranked, merged, capped
 // and voiced.
 #include <random>
@@ -8,7 +8,6 @@
 #include "analysis/roman_numerals.hpp"
 #include "chord/pitch_spelling.hpp"
 #include "generation/suggestion.hpp"
-#include "protocol/handler_contract.hpp"
 #include "voicing/voicing_styles.hpp"
 
 namespace tw {
@@ -34,7 +33,5 @@ std::vector<Suggestion> suggestChords(const SuggestionContext& context, const Su
 
 // Shuffle-mode selection: diatonic suggestions first, the others filling up to 30.
 void shuffleSelection(std::vector<Suggestion>& suggestions, std::mt19937& engine);
-
-HandlerReply handleGetSuggestions(const Json& payload);
 
 }  // namespace tw

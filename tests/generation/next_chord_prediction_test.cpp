@@ -6,11 +6,11 @@
 
 #include "analysis/roman_numerals.hpp"
 #include "generation/collection_habits.hpp"
-#include "generation/corpus_builder.hpp"
+#include "datasets/corpus_builder.hpp"
 #include "generation/corpus_loading.hpp"
 #include "generation/corpus_numerals.hpp"
 #include "generation/suggestion_engine.hpp"
-#include "generation/suggestion_evaluation.hpp"
+#include "datasets/suggestion_evaluation.hpp"
 #include "protocol/request_handlers.hpp"
 
 namespace tw {

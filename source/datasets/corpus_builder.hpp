@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "generation/annotated_pieces.hpp"
+#include "datasets/dataset_readers.hpp"
 #include "generation/continuation_corpus.hpp"
 #include "generation/progression_corpus.hpp"
 

@@ -1,4 +1,4 @@
-#include "generation/corpus_builder.hpp"
+#include "datasets/corpus_builder.hpp"
 
 #include <algorithm>
 #include <set>

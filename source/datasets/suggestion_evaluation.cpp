@@ -1,9 +1,10 @@
-#include "generation/suggestion_evaluation.hpp"
+#include "datasets/suggestion_evaluation.hpp"
 
 #include <algorithm>
 #include <unordered_map>
 
 #include "generation/suggestion_engine.hpp"
+#include "protocol/request_handlers.hpp"
 
 namespace tw {
 

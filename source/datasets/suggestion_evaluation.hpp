@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "generation/corpus_builder.hpp"
+#include "datasets/corpus_builder.hpp"
 
 namespace tw {
 

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "generation/corpus_builder.hpp"
+#include "datasets/corpus_builder.hpp"
 #include "generation/corpus_loading.hpp"
 
 namespace tw {

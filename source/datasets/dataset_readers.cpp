@@ -1,4 +1,4 @@
-#include "generation/annotated_pieces.hpp"
+#include "datasets/dataset_readers.hpp"
 
 #include <algorithm>
 #include <filesystem>

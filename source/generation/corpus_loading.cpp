@@ -2,6 +2,7 @@
 // generator and the suggestion engine.
 #include "generation/corpus_loading.hpp"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -42,6 +43,9 @@ const ProgressionCorpus& progressionCorpus() { return progressionStore(); }
 std::uint64_t continuationCorpusLoads() { return continuationLoadCount(); }
 
 std::vector<std::uint8_t> readCorpusFile(const std::string& path) {
+  // Only a regular file: a folder opens as a stream, then throws on the first read.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return {};
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};
   std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),

@@ -23,6 +23,18 @@ TEST(CorpusCommand, EverySubcommandAnswersHelp) {
   EXPECT_EQ(runTonalweaver("corpus build --fast").status, 2);
 }
 
+TEST(CorpusCommand, AFolderWhereACorpusFileShouldBeIsNoCorpus) {
+  const auto folder = std::filesystem::temp_directory_path() / ("tw-corpus-folder-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder / "cc.bin");
+  const auto dump = runTonalweaver("corpus dump '" + (folder / "cc.bin").string() + "'");
+  EXPECT_EQ(dump.status, 1) << dump.out;
+  EXPECT_TRUE(tw::testing::contains(dump, "cannot read")) << dump.out;
+  const auto suggest = runTonalweaver("suggest Dm7 --corpus '" + folder.string() + "'");
+  EXPECT_EQ(suggest.status, 0) << suggest.out;
+  EXPECT_TRUE(tw::testing::contains(suggest, "no continuation corpus")) << suggest.out;
+  std::filesystem::remove_all(folder);
+}
+
 TEST(CorpusCommand, BuildMakesANewOutputFolderAndMatchesTheShippedCorpora) {
   const std::filesystem::path datasets = TONALWEAVER_DATASETS_DIR;
   if (!std::filesystem::is_directory(datasets)) GTEST_SKIP() << "the data sets are not on this machine";

@@ -1,5 +1,6 @@
 // `tonalweaver analyze`: a progression analysed in a key, one line per chord.
 #include <iostream>
+#include <memory>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -12,36 +13,11 @@
 #include "chord/pitch_spelling.hpp"
 #include "host/bridge_transport.hpp"
 #include "chart_rewrites.hpp"
+#include "command_line.hpp"
 #include "subcommand_registry.hpp"
 #include "protocol/request_handlers.hpp"
 
 namespace {
-
-constexpr const char* kUsage = R"(usage: tonalweaver analyze [PROGRESSION|-] [--key KEY | --detect] [options]
-
-Analyses a chord progression in a key: each chord's spelled symbol, roman numeral and
-scale degree (0 for a chromatic root). Chords are separated by blanks, bar lines "|" or
-commas; "%" repeats the previous chord. Chart spellings the catalogue does not read as
-written (G7+, Bbm/maj7, F#h7) are read as their catalogue spelling, which standard error
-names. Without PROGRESSION, or with "-", the text is read from standard input.
-
-options:
-  --key KEY         the key: a tonic with an optional mode and minor scale type, for
-                    example "C", "Eb major", "A minor", "F# melodic minor", or "Am"
-                    (default C major)
-  --detect          detect the key from the chords first and print it
-  --spelling PREF   "fifths" (default: the key decides), "flats" or "sharps"
-  --no-simplify     keep awkward spellings such as Cb and E#
-  --strict          read chord symbols only as the catalogue spells them
-  --json            print the parse_progression reply envelope as JSON instead
-  -h, --help        show this help
-
-examples:
-  tonalweaver analyze "Dm7 G7 | Cmaj7 %" --key C
-  tonalweaver analyze "Cm7 F7 | Bbmaj7 Ebmaj7 | Am7b5 D7 | Gm" --key "G minor"
-  tonalweaver analyze "Am Dm E7 Am" --detect
-  echo "C Am F G7" | tonalweaver analyze --key "C major" --json
-)";
 
 struct KeyText {
   std::string root;
@@ -96,12 +72,6 @@ bool parseKeyText(std::string_view text, KeyText& key, std::string& problem) {
   return true;
 }
 
-int usageError(const std::string& message) {
-  std::cerr << "tonalweaver analyze: " << message << "\n"
-            << "Try 'tonalweaver analyze --help'.\n";
-  return 2;
-}
-
 std::string padded(const std::string& text, std::size_t width) {
   // Width counts characters, not bytes, so numerals with ♭ or ø line up.
   std::size_t characters = 0;
@@ -131,55 +101,30 @@ std::string readAsCatalogue(const std::string& progression) {
   return text;
 }
 
-int run(int argc, char** argv) {
+struct AnalyzeArguments {
   std::string progression;
-  bool haveProgression = false;
-  std::string keyArgument;
-  bool haveKey = false;
+  std::string key;
   bool detect = false;
-  bool json = false;
   std::string spelling = "fifths";
-  bool simplify = true;
+  bool noSimplify = false;
   bool strict = false;
+  bool json = false;
+};
 
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    const auto needValue = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-    if (arg == "-h" || arg == "--help") {
-      std::cout << kUsage;
-      return 0;
-    } else if (arg == "--key") {
-      const char* value = needValue();
-      if (!value) return usageError("--key needs a key, for example --key \"Eb major\"");
-      keyArgument = value;
-      haveKey = true;
-    } else if (arg.starts_with("--key=")) {
-      keyArgument = std::string(arg.substr(6));
-      haveKey = true;
-    } else if (arg == "--detect") {
-      detect = true;
-    } else if (arg == "--json") {
-      json = true;
-    } else if (arg == "--strict") {
-      strict = true;
-    } else if (arg == "--no-simplify") {
-      simplify = false;
-    } else if (arg == "--spelling") {
-      const char* value = needValue();
-      if (!value) return usageError("--spelling needs fifths, flats or sharps");
-      spelling = value;
-      if (spelling != "fifths" && spelling != "flats" && spelling != "sharps")
-        return usageError("--spelling must be fifths, flats or sharps, not '" + spelling + "'");
-    } else if (arg.size() > 1 && arg.front() == '-' && arg != "-") {
-      return usageError("unknown option '" + std::string(arg) + "'");
-    } else if (haveProgression) {
-      return usageError("more than one progression given (quote the whole progression)");
-    } else {
-      progression = std::string(arg);
-      haveProgression = true;
-    }
+int run(const AnalyzeArguments& args, const CLI::App& command) {
+  std::string progression = args.progression;
+  const bool haveProgression = command.count("PROGRESSION") > 0;
+  const bool detect = args.detect;
+  const bool json = args.json;
+  const bool simplify = !args.noSimplify;
+  const std::string& spelling = args.spelling;
+
+  // A bad key is told before any input is waited for.
+  KeyText key{"C"};
+  if (command.count("--key")) {
+    std::string problem;
+    if (!parseKeyText(args.key, key, problem)) return tw::cli::usageError("analyze", "bad key: " + problem);
   }
-  if (detect && haveKey) return usageError("give either --key or --detect, not both");
 
   if (!haveProgression || progression == "-") {
     progression.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
@@ -189,13 +134,7 @@ int run(int argc, char** argv) {
     }
   }
 
-  if (!strict) progression = readAsCatalogue(progression);
-
-  KeyText key{"C"};
-  if (haveKey) {
-    std::string problem;
-    if (!parseKeyText(keyArgument, key, problem)) return usageError("bad key: " + problem);
-  }
+  if (!args.strict) progression = readAsCatalogue(progression);
 
   tw::Json spellingOptions{{"simplifyAccidentals", simplify}, {"spellingPreference", spelling}};
   try {
@@ -262,6 +201,35 @@ int run(int argc, char** argv) {
   }
 }
 
+tw::cli::CommandBody define(CLI::App& command) {
+  tw::cli::describe(command,
+                    R"(Analyses a chord progression in a key: each chord's spelled symbol, roman numeral and
+scale degree (0 for a chromatic root). Chords are separated by blanks, bar lines "|" or
+commas; "%" repeats the previous chord. Chart spellings the catalogue does not read as
+written (G7+, Bbm/maj7, F#h7) are read as their catalogue spelling, which standard error
+names. Without PROGRESSION, or with "-", the text is read from standard input.)",
+                    R"(examples:
+  tonalweaver analyze "Dm7 G7 | Cmaj7 %" --key C
+  tonalweaver analyze "Cm7 F7 | Bbmaj7 Ebmaj7 | Am7b5 D7 | Gm" --key "G minor"
+  tonalweaver analyze "Am Dm E7 Am" --detect
+  echo "C Am F G7" | tonalweaver analyze --key "C major" --json)");
+  auto args = std::make_shared<AnalyzeArguments>();
+  command.add_option("PROGRESSION", args->progression, "the chords, in one argument");
+  auto* key = command.add_option("--key", args->key,
+                                 "the key: a tonic with an optional mode and minor scale type, for\n"
+                                 "example \"C\", \"Eb major\", \"A minor\", \"F# melodic minor\", or \"Am\"\n"
+                                 "(default C major)")
+                  ->type_name("KEY");
+  command.add_flag("--detect", args->detect, "detect the key from the chords first and print it")->excludes(key);
+  command.add_option("--spelling", args->spelling, "\"fifths\" (default: the key decides), \"flats\" or \"sharps\"")
+      ->type_name("PREF")
+      ->check(tw::cli::oneOf({"fifths", "flats", "sharps"}));
+  command.add_flag("--no-simplify", args->noSimplify, "keep awkward spellings such as Cb and E#");
+  command.add_flag("--strict", args->strict, "read chord symbols only as the catalogue spells them");
+  command.add_flag("--json", args->json, "print the parse_progression reply envelope as JSON instead");
+  return [args, &command] { return run(*args, command); };
+}
+
 }  // namespace
 
-TW_REGISTER_SUBCOMMAND("analyze", "analyse a chord progression in a key (roman numerals, degrees)", run);
+TW_REGISTER_SUBCOMMAND("analyze", "analyse a chord progression in a key (roman numerals, degrees)", define);

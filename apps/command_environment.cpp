@@ -7,6 +7,8 @@
 #include <mach-o/dyld.h>
 #endif
 
+#include "command_line.hpp"
+
 namespace tw::cli {
 
 namespace {
@@ -30,6 +32,21 @@ std::string defaultResourceFolder() {
   const auto path = executablePath();
   if (path.empty()) return {};
   return (path.parent_path() / "resources").string();
+}
+
+void addResourcesOption(CLI::App& command, std::string& folder) {
+  command.add_option("--resources", folder,
+                     "folder holding the corpora cc.bin and pc.bin\n"
+                     "(default: the folder \"resources\" beside the binary)")
+      ->type_name("DIR");
+}
+
+void addClipboardOption(CLI::App& command, std::string& kind) {
+  command.add_option("--clipboard", kind,
+                     "\"system\" (default) uses the desktop clipboard commands,\n"
+                     "\"memory\" a clipboard that lives only in this process")
+      ->type_name("KIND")
+      ->check(oneOf({"memory", "system"}));
 }
 
 }  // namespace tw::cli

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,41 +16,13 @@
 #include <nlohmann/json.hpp>
 
 #include "chord/chord_parser.hpp"
+#include "command_line.hpp"
 #include "datasets/corpus_builder.hpp"
 #include "generation/corpus_loading.hpp"
 #include "datasets/suggestion_evaluation.hpp"
 #include "subcommand_registry.hpp"
 
 namespace {
-
-constexpr const char* kUsage =
-    "usage: tonalweaver corpus build [--out DIR] [--datasets DIR]\n"
-    "       tonalweaver corpus dump FILE\n"
-    "       tonalweaver corpus evaluate [--datasets DIR] [--cases N] [--context N] [--validation] [--table]\n"
-    "       tonalweaver corpus coverage [--datasets DIR] [--top N] [--json]\n"
-    "\n"
-    "build  reads the annotated data sets (when-in-rome, rock-corpus, mcgill-billboard,\n"
-    "       jazz-corpus) and writes DIR/pc.bin and DIR/cc.bin (default DIR: data,\n"
-    "       data sets: ../shared/datasets); prints what was read and rejected.\n"
-    "dump   prints the content of a pc.bin or cc.bin file as JSON.\n"
-    "evaluate  builds the corpora from the training pieces, then asks get_suggestions at every\n"
-    "       chord change of the held-out tenth of the pieces, with up to N chords before it\n"
-    "       (--context, default 8), and ranks the chord actually played next (by root and pitch\n"
-    "       classes); a per-collection bigram trained on the same pieces is the yardstick.\n"
-    "       Prints hit@1, hit@5, hit@10 and mean reciprocal rank per collection (as a Markdown\n"
-    "       table with --table). --cases N keeps at most N cases per collection (default all).\n"
-    "       --validation builds without a further tenth of the training pieces and measures on\n"
-    "       it instead, for tuning; the held-out tenth then stays out of everything.\n"
-    "coverage  reads the lead-sheet collection (jazz-corpus) twice, with the catalogue's\n"
-    "       spellings only and with the chart reader, and prints the share of chord\n"
-    "       occurrences read and of tunes read in full, over all the tunes and over the tenth\n"
-    "       the corpus build holds out, and the N spellings (default 10) that stay unread\n"
-    "       most often.\n"
-    "\n"
-    "examples:\n"
-    "  tonalweaver corpus build --out data --datasets ../shared/datasets\n"
-    "  tonalweaver corpus dump build/resources/pc.bin\n"
-    "  tonalweaver corpus coverage --datasets ../shared/datasets --top 20\n";
 
 bool writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -87,22 +59,14 @@ nlohmann::json buildReport(const tw::BuiltCorpora& built) {
   return report;
 }
 
-int build(int argc, char** argv) {
+struct BuildArguments {
   std::string out = "data";
   std::string datasets = "../shared/datasets";
-  for (int i = 2; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    }
-    if ((arg == "--out" || arg == "--datasets") && i + 1 < argc) {
-      (arg == "--out" ? out : datasets) = argv[++i];
-    } else {
-      std::cerr << "tonalweaver corpus build: unknown or incomplete option '" << arg << "'\n" << kUsage;
-      return 2;
-    }
-  }
+};
+
+int build(const BuildArguments& args) {
+  const std::string& out = args.out;
+  const std::string& datasets = args.datasets;
   tw::BuiltCorpora built = tw::buildCorpora(datasets);
   bool anyFound = false;
   for (const auto& d : built.datasets) anyFound |= d.found;
@@ -125,14 +89,10 @@ int build(int argc, char** argv) {
   return 0;
 }
 
-int dump(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "tonalweaver corpus dump: expected one FILE\n" << kUsage;
-    return 2;
-  }
-  auto bytes = tw::readCorpusFile(argv[2]);
+int dump(const std::string& file) {
+  auto bytes = tw::readCorpusFile(file);
   if (bytes.empty()) {
-    std::cerr << "tonalweaver corpus dump: cannot read '" << argv[2] << "'\n";
+    std::cerr << "tonalweaver corpus dump: cannot read '" << file << "'\n";
     return 1;
   }
   nlohmann::json out;
@@ -158,21 +118,11 @@ int dump(int argc, char** argv) {
       for (const auto& c : list) array.push_back({{"numeral", c.numeral}, {"probability", c.probability}});
     }
   } else {
-    std::cerr << "tonalweaver corpus dump: '" << argv[2] << "' is not a valid corpus file\n";
+    std::cerr << "tonalweaver corpus dump: '" << file << "' is not a valid corpus file\n";
     return 1;
   }
   std::cout << out.dump(1) << "\n";
   return 0;
-}
-
-bool readCount(const char* text, long& value) {
-  try {
-    std::size_t used = 0;
-    value = std::stol(text, &used);
-    return used == std::strlen(text) && value >= 0;
-  } catch (const std::exception&) {
-    return false;
-  }
 }
 
 std::string markdownTable(const std::map<std::string, tw::CollectionPrediction>& figures) {
@@ -202,36 +152,23 @@ std::string markdownTable(const std::map<std::string, tw::CollectionPrediction>&
   return out;
 }
 
-int evaluate(int argc, char** argv) {
+struct EvaluateArguments {
   std::string datasets = "../shared/datasets";
+  long long cases = 0;
+  long long context = 8;
+  bool validation = false;
+  bool table = false;
+};
+
+int evaluate(const EvaluateArguments& args) {
+  const std::string& datasets = args.datasets;
   tw::PredictionOptions options;
+  options.casesPerCollection = static_cast<long>(args.cases);
+  options.context = static_cast<std::size_t>(args.context);
   tw::CorpusBuildOptions build;
   build.keepTraining = true;
-  bool table = false;
-  for (int i = 2; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (arg == "--datasets" && i + 1 < argc) {
-      datasets = argv[++i];
-    } else if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    } else if ((arg == "--cases" || arg == "--context") && i + 1 < argc) {
-      long value = 0;
-      if (!readCount(argv[++i], value)) {
-        std::cerr << "tonalweaver corpus evaluate: " << arg << " needs a whole number of 0 or more\n";
-        return 2;
-      }
-      if (arg == "--cases") options.casesPerCollection = value;
-      else options.context = static_cast<std::size_t>(value);
-    } else if (arg == "--validation") {
-      build.validation = true;
-    } else if (arg == "--table") {
-      table = true;
-    } else {
-      std::cerr << "tonalweaver corpus evaluate: unknown or incomplete option '" << arg << "'\n" << kUsage;
-      return 2;
-    }
-  }
+  build.validation = args.validation;
+  const bool table = args.table;
   std::cerr << "building the corpora from the training pieces...\n";
   tw::BuiltCorpora built = tw::buildCorpora(datasets, build);
   if (built.continuations.empty()) {
@@ -312,33 +249,16 @@ CoverageFigures coverageOf(const tw::DatasetReading& reading) {
 
 double percent(long part, long whole) { return whole == 0 ? 0.0 : std::round(100000.0 * part / whole) / 1000.0; }
 
-int coverage(int argc, char** argv) {
+struct CoverageArguments {
   std::string datasets = "../shared/datasets";
   long top = 10;
   bool json = false;
-  for (int i = 2; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    }
-    if (arg == "--json") {
-      json = true;
-    } else if (arg == "--datasets" && i + 1 < argc) {
-      datasets = argv[++i];
-    } else if (arg == "--top" && i + 1 < argc) {
-      char* end = nullptr;
-      const std::string text = argv[++i];
-      top = std::strtol(text.c_str(), &end, 10);
-      if (text.empty() || *end != '\0' || top < 0 || top > 1000) {
-        std::cerr << "tonalweaver corpus coverage: --top takes a whole number from 0 to 1000\n";
-        return 2;
-      }
-    } else {
-      std::cerr << "tonalweaver corpus coverage: unknown or incomplete option '" << arg << "'\n" << kUsage;
-      return 2;
-    }
-  }
+};
+
+int coverage(const CoverageArguments& args) {
+  const std::string& datasets = args.datasets;
+  const long top = args.top;
+  const bool json = args.json;
   const tw::DatasetReading strict = tw::readJazzCorpus(datasets, tw::SymbolReading::catalogue);
   if (!strict.found) {
     std::cerr << "tonalweaver corpus coverage: no jazz-corpus collection under '" << datasets << "'\n";
@@ -393,20 +313,94 @@ int coverage(int argc, char** argv) {
   return 0;
 }
 
-int run(int argc, char** argv) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    (argc < 2 ? std::cerr : std::cout) << kUsage;
-    return argc < 2 ? 2 : 0;
-  }
-  std::string_view action = argv[1];
-  if (action == "build") return build(argc, argv);
-  if (action == "dump") return dump(argc, argv);
-  if (action == "evaluate") return evaluate(argc, argv);
-  if (action == "coverage") return coverage(argc, argv);
-  std::cerr << "tonalweaver corpus: unknown action '" << action << "'\n" << kUsage;
-  return 2;
+void addDatasetsOption(CLI::App& action, std::string& datasets) {
+  action.add_option("--datasets", datasets, "folder holding the data sets (default ../shared/datasets)")
+      ->type_name("DIR");
+}
+
+tw::cli::CommandBody define(CLI::App& command) {
+  tw::cli::describe(command,
+                    "Builds the progression and continuation corpora from the annotated data sets, shows what\n"
+                    "a corpus file holds, and measures how much of the lead sheets the chart reader reads and\n"
+                    "how well suggestions predict the next chord.",
+                    "examples:\n"
+                    "  tonalweaver corpus build --out data --datasets ../shared/datasets\n"
+                    "  tonalweaver corpus dump build/resources/pc.bin\n"
+                    "  tonalweaver corpus coverage --datasets ../shared/datasets --top 20\n"
+                    "  tonalweaver corpus evaluate --table");
+  command.get_formatter()->label("SUBCOMMAND", "ACTION");
+  command.require_subcommand(1);
+
+  auto buildArgs = std::make_shared<BuildArguments>();
+  CLI::App* buildAction = command.add_subcommand("build", "")->group("actions");
+  tw::cli::describe(*buildAction,
+                    "reads the annotated data sets and writes the corpus files\n"
+                    "\n"
+                    "Reads the annotated data sets (when-in-rome, rock-corpus, mcgill-billboard,\n"
+                    "jazz-corpus) and writes DIR/pc.bin and DIR/cc.bin; prints what was read and rejected.",
+                    "examples:\n"
+                    "  tonalweaver corpus build --out data --datasets ../shared/datasets");
+  buildAction->add_option("--out", buildArgs->out, "folder the corpus files are written to (default data)")
+      ->type_name("DIR");
+  addDatasetsOption(*buildAction, buildArgs->datasets);
+
+  auto dumpFile = std::make_shared<std::string>();
+  CLI::App* dumpAction = command.add_subcommand("dump", "")->group("actions");
+  tw::cli::describe(*dumpAction, "prints the content of a pc.bin or cc.bin file as JSON",
+                    "examples:\n"
+                    "  tonalweaver corpus dump build/resources/pc.bin");
+  dumpAction->add_option("FILE", *dumpFile, "the corpus file")->required();
+
+  auto evaluateArgs = std::make_shared<EvaluateArguments>();
+  CLI::App* evaluateAction = command.add_subcommand("evaluate", "")->group("actions");
+  tw::cli::describe(*evaluateAction,
+                    "measures how well suggestions predict the next chord on held-out pieces\n"
+                    "\n"
+                    "Builds the corpora from the training pieces, then asks get_suggestions at every chord\n"
+                    "change of the held-out tenth of the pieces, with up to N chords before it (--context),\n"
+                    "and ranks the chord actually played next (by root and pitch classes); a per-collection\n"
+                    "bigram trained on the same pieces is the yardstick. Prints hit@1, hit@5, hit@10 and mean\n"
+                    "reciprocal rank per collection.",
+                    "examples:\n"
+                    "  tonalweaver corpus evaluate --table\n"
+                    "  tonalweaver corpus evaluate --validation --cases 2000");
+  addDatasetsOption(*evaluateAction, evaluateArgs->datasets);
+  evaluateAction->add_option("--cases", evaluateArgs->cases, "at most N cases per collection (default all)")
+      ->type_name("N")
+      ->transform(tw::cli::wholeNumberIn(0));
+  evaluateAction->add_option("--context", evaluateArgs->context, "at most N chords before each change (default 8)")
+      ->type_name("N")
+      ->transform(tw::cli::wholeNumberIn(0));
+  evaluateAction->add_flag("--validation", evaluateArgs->validation,
+                           "build without a further tenth of the training pieces and measure on\n"
+                           "it instead, for tuning; the held-out tenth then stays out of everything");
+  evaluateAction->add_flag("--table", evaluateArgs->table, "print the figures as a Markdown table");
+
+  auto coverageArgs = std::make_shared<CoverageArguments>();
+  CLI::App* coverageAction = command.add_subcommand("coverage", "")->group("actions");
+  tw::cli::describe(*coverageAction,
+                    "measures how much of the lead-sheet collection the chart reader reads\n"
+                    "\n"
+                    "Reads the lead-sheet collection (jazz-corpus) twice, with the catalogue's spellings only\n"
+                    "and with the chart reader, and prints the share of chord occurrences read and of tunes\n"
+                    "read in full, over all the tunes and over the tenth the corpus build holds out, and the\n"
+                    "spellings that stay unread most often.",
+                    "examples:\n"
+                    "  tonalweaver corpus coverage --datasets ../shared/datasets --top 20");
+  addDatasetsOption(*coverageAction, coverageArgs->datasets);
+  coverageAction->add_option("--top", coverageArgs->top, "how many unread spellings to list, 0..1000 (default 10)")
+      ->type_name("N")
+      ->transform(tw::cli::wholeNumberIn(0, 1000));
+  coverageAction->add_flag("--json", coverageArgs->json, "print the figures as JSON");
+
+  return [=] {
+    if (buildAction->parsed()) return build(*buildArgs);
+    if (dumpAction->parsed()) return dump(*dumpFile);
+    if (evaluateAction->parsed()) return evaluate(*evaluateArgs);
+    return coverage(*coverageArgs);
+  };
 }
 
 }  // namespace
 
-TW_REGISTER_SUBCOMMAND("corpus", "build the progression and continuation corpora, dump one, measure coverage or suggestions", run);
+TW_REGISTER_SUBCOMMAND("corpus", "build the progression and continuation corpora, dump one, measure coverage or suggestions", define);

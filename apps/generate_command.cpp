@@ -1,13 +1,11 @@
 // tonalweaver generate: a progression of a genre from the stored corpora.
-#include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
-#include <string_view>
-
-#include <cstdlib>
 #include <vector>
 
 #include "chord/chord_parser.hpp"
+#include "command_line.hpp"
 #include "corpus_folder.hpp"
 #include "generation/corpus_loading.hpp"
 #include "generation/local_progression_generator.hpp"
@@ -20,31 +18,6 @@
 #include "protocol/request_handlers.hpp"
 
 namespace {
-
-constexpr const char* kUsage =
-    "usage: tonalweaver generate [--genre NAME] [--length N] [--key \"ROOT [major|minor]\" | --auto-key]\n"
-    "                            [--temperature T] [--seed N] [--corpus DIR] [--json]\n"
-    "                            [--midi FILE [--style STYLE] [--tempo BPM] [--rhythm ID]]\n"
-    "\n"
-    "Draws a progression of the genre (\"Pop + EDM\", \"Classical\", \"Rock\", \"Jazz + Neo Soul\")\n"
-    "from the progression corpus, varies inner chords with the continuation corpus with\n"
-    "probability T (default 0.25), and prints its chords and numerals. Lengths 4, 6 and 8\n"
-    "are stored (others give 4). --seed makes the result repeatable; --corpus names the folder\n"
-    "holding pc.bin and cc.bin (default: resources beside the executable). --midi writes the\n"
-    "progression as a Standard MIDI File, one chord per 4/4 bar, voiced in STYLE (default\n"
-    "closed) at octave 4, at BPM (default 100), each bar played in the rhythm pattern ID\n"
-    "when one is given ('tonalweaver rhythms' lists them).\n"
-    "\n"
-    "examples:\n"
-    "  tonalweaver generate --genre \"Jazz + Neo Soul\" --length 8 --key \"Eb major\"\n"
-    "  tonalweaver generate --genre Rock --auto-key --temperature 0.4 --seed 7 --json\n"
-    "  tonalweaver generate --genre Classical --length 8 --key \"A minor\" --midi phrase.mid\n"
-    "  tonalweaver generate --genre Rock --midi riff.mid --rhythm funk-2\n";
-
-int fail(const std::string& message) {
-  std::cerr << "tonalweaver generate: " << message << "\n" << kUsage;
-  return 2;
-}
 
 // Voices each generated chord in the style at octave 4 and writes one chord per bar.
 int writeProgressionMidi(const tw::Json& chords, const std::string& style, double tempo,
@@ -67,78 +40,47 @@ int writeProgressionMidi(const tw::Json& chords, const std::string& style, doubl
   return 0;
 }
 
-int run(int argc, char** argv) {
-  tw::Json request = tw::Json::object();
+struct GenerateArguments {
+  std::string genre;
+  long long length = 0;
+  std::string key;
+  bool autoKey = false;
+  double temperature = 0;
+  long long seed = 0;
   std::string corpus = tw::cli::defaultCorpusFolder();
   bool json = false;
   std::string midiPath;
   std::string style = "closed";
   double tempo = 100.0;
-  const tw::RhythmPattern* rhythm = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= argc) return false;
-      out = argv[++i];
-      return true;
-    };
-    std::string text;
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    } else if (arg == "--json") {
-      json = true;
-    } else if (arg == "--auto-key") {
-      request["auto_key"] = true;
-    } else if (arg == "--genre") {
-      if (!value(text)) return fail("--genre needs a name");
-      request["genre"] = text;
-    } else if (arg == "--length" || arg == "--temperature" || arg == "--seed") {
-      if (!value(text)) return fail(std::string(arg) + " needs a number");
-      try {
-        std::size_t used = 0;
-        double number = std::stod(text, &used);
-        if (used != text.size()) throw std::invalid_argument(text);
-        if (arg == "--length") request["length"] = static_cast<long long>(number);
-        else if (arg == "--temperature") request["temperature"] = number;
-        else tw::installRandomSource(std::make_unique<tw::SeededRandomSource>(static_cast<std::uint32_t>(std::stoul(text))));
-      } catch (const std::exception&) {
-        return fail("'" + text + "' is not a number for " + std::string(arg));
-      }
-    } else if (arg == "--key") {
-      if (!value(text)) return fail("--key needs a key such as \"Eb major\"");
-      std::size_t space = text.find(' ');
-      tw::Json key{{"root", text.substr(0, space)}};
-      if (space != std::string::npos) key["mode"] = text.substr(space + 1);
-      request["key"] = key;
-    } else if (arg == "--midi") {
-      if (!value(midiPath) || midiPath.empty()) return fail("--midi needs a file name");
-    } else if (arg == "--style") {
-      if (!value(style) || !tw::styleFromId(style)) return fail("--style needs a voicing style such as closed or anthem");
-    } else if (arg == "--tempo") {
-      if (!value(text)) return fail("--tempo needs beats per minute");
-      char* end = nullptr;
-      tempo = std::strtod(text.c_str(), &end);
-      if (end == text.c_str() || *end != '\0' || !(tempo >= 4.0 && tempo <= 1000.0))
-        return fail("--tempo takes beats per minute from 4 to 1000, not '" + text + "'");
-    } else if (arg == "--rhythm") {
-      if (!value(text)) return fail("--rhythm needs a pattern id");
-      rhythm = tw::findRhythmPattern(text);
-      if (!rhythm) return fail("unknown rhythm pattern '" + text + "' (see 'tonalweaver rhythms')");
-    } else if (arg == "--corpus") {
-      if (!value(corpus)) return fail("--corpus needs a folder");
-    } else {
-      return fail("unknown option '" + std::string(arg) + "'");
-    }
+  std::string rhythm;
+};
+
+int run(const GenerateArguments& args, const CLI::App& command) {
+  // Only the options given go into the request, which has its own defaults.
+  tw::Json request = tw::Json::object();
+  if (command.count("--genre")) request["genre"] = args.genre;
+  if (command.count("--length")) request["length"] = args.length;
+  if (command.count("--temperature")) request["temperature"] = args.temperature;
+  if (args.autoKey) request["auto_key"] = true;
+  if (command.count("--key")) {
+    const std::size_t space = args.key.find(' ');
+    tw::Json key{{"root", args.key.substr(0, space)}};
+    if (space != std::string::npos) key["mode"] = args.key.substr(space + 1);
+    request["key"] = key;
   }
-  if (rhythm && midiPath.empty()) return fail("--rhythm needs --midi");
+  if (command.count("--seed"))
+    tw::installRandomSource(std::make_unique<tw::SeededRandomSource>(static_cast<std::uint32_t>(args.seed)));
+  const std::string& corpus = args.corpus;
+  const std::string& midiPath = args.midiPath;
+  const bool json = args.json;
+  const tw::RhythmPattern* rhythm = args.rhythm.empty() ? nullptr : tw::findRhythmPattern(args.rhythm);
   if (tw::loadCorpusFolder(corpus) == 0) {
     std::cerr << "tonalweaver generate: no corpus files in '" << corpus << "'\n";
     return 1;
   }
   tw::HandlerReply reply = tw::handleGenerateLocalProgression(request);
   if (reply.type == "local_progression_result" && !midiPath.empty()) {
-    if (int status = writeProgressionMidi(reply.payload["chords"], style, tempo, rhythm, midiPath); status != 0)
+    if (int status = writeProgressionMidi(reply.payload["chords"], args.style, args.tempo, rhythm, midiPath); status != 0)
       return status;
   }
   if (json) {
@@ -164,6 +106,52 @@ int run(int argc, char** argv) {
   return 0;
 }
 
+tw::cli::CommandBody define(CLI::App& command) {
+  tw::cli::describe(command,
+                    "Draws a progression of the genre (\"Pop + EDM\", \"Classical\", \"Rock\", \"Jazz + Neo Soul\")\n"
+                    "from the progression corpus, varies inner chords with the continuation corpus with\n"
+                    "probability T (default 0.25), and prints its chords and numerals. Lengths 4, 6 and 8\n"
+                    "are stored (others give 4). --seed makes the result repeatable; --corpus names the folder\n"
+                    "holding pc.bin and cc.bin (default: resources beside the executable). --midi writes the\n"
+                    "progression as a Standard MIDI File, one chord per 4/4 bar, voiced in STYLE (default\n"
+                    "closed) at octave 4, at BPM (default 100), each bar played in the rhythm pattern ID\n"
+                    "when one is given ('tonalweaver rhythms' lists them).",
+                    "examples:\n"
+                    "  tonalweaver generate --genre \"Jazz + Neo Soul\" --length 8 --key \"Eb major\"\n"
+                    "  tonalweaver generate --genre Rock --auto-key --temperature 0.4 --seed 7 --json\n"
+                    "  tonalweaver generate --genre Classical --length 8 --key \"A minor\" --midi phrase.mid\n"
+                    "  tonalweaver generate --genre Rock --midi riff.mid --rhythm funk-2");
+  auto args = std::make_shared<GenerateArguments>();
+  command.add_option("--genre", args->genre, "Pop + EDM (default), Classical, Rock or Jazz + Neo Soul")->type_name("NAME");
+  command.add_option("--length", args->length, "number of chords: 4, 6 or 8 (others give 4)")
+      ->type_name("N")
+      ->transform(tw::cli::wholeNumber());
+  command.add_option("--key", args->key, "the key, \"ROOT [major|minor]\" (default C major)")->type_name("KEY");
+  command.add_flag("--auto-key", args->autoKey, "a random major key instead of --key");
+  command.add_option("--temperature", args->temperature, "probability of varying each inner chord, 0..1 (default 0.25)")
+      ->type_name("T")
+      ->transform(tw::cli::number());
+  command.add_option("--seed", args->seed, "seed of the random choices, for a repeatable result")
+      ->type_name("N")
+      ->transform(tw::cli::wholeNumber());
+  command.add_option("--corpus", args->corpus, "folder holding pc.bin and cc.bin (default: resources beside\nthe executable)")->type_name("DIR");
+  command.add_flag("--json", args->json, "print the generate_local_progression reply envelope as JSON");
+  auto* midi = command.add_option("--midi", args->midiPath, "write the progression as a Standard MIDI File")
+                   ->type_name("FILE")
+                   ->check(tw::cli::nonEmpty());
+  command.add_option("--style", args->style, "voicing style of the MIDI file (default closed)")
+      ->type_name("STYLE")
+      ->check(tw::cli::voicingStyleId());
+  command.add_option("--tempo", args->tempo, "tempo of the MIDI file, 4..1000 (default 100)")
+      ->type_name("BPM")
+      ->transform(tw::cli::numberIn(4, 1000, "beats per minute"));
+  command.add_option("--rhythm", args->rhythm, "play each bar of the MIDI file in this rhythm pattern")
+      ->type_name("ID")
+      ->check(tw::cli::rhythmPatternId())
+      ->needs(midi);
+  return [args, &command] { return run(*args, command); };
+}
+
 }  // namespace
 
-TW_REGISTER_SUBCOMMAND("generate", "generate a progression of a genre from the corpora", run);
+TW_REGISTER_SUBCOMMAND("generate", "generate a progression of a genre from the corpora", define);

@@ -1,8 +1,8 @@
 // `tonalweaver modify`: applies chord modifiers to a chord, or lists the modifiers a chord
 // offers.
-#include <charconv>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +12,7 @@
 #include "chord/chord_modifiers.hpp"
 #include "chord/pitch_class.hpp"
 #include "chord/pitch_spelling.hpp"
+#include "command_line.hpp"
 #include "protocol/request_handlers.hpp"
 #include "subcommand_registry.hpp"
 #include "voicing/voicing_styles.hpp"
@@ -19,50 +20,6 @@
 namespace {
 
 using Json = nlohmann::json;
-
-constexpr const char* kUsage =
-    "usage: tonalweaver modify CHORD [MODIFIER...] [--exact] [--style ID] [--octave N]\n"
-    "                          [--bass NOTE] [--json]\n"
-    "\n"
-    "With modifier ids, applies them to CHORD and prints the resulting chord symbol, the\n"
-    "modifier ids that describe it and its voicing as MIDI notes. Each id is toggled onto\n"
-    "the chord's own modifiers in turn, as in the interface: a third or fifth replaces the\n"
-    "current one, a sixth, seventh or extension replaces its kind or, when the chord\n"
-    "already has exactly that one, switches it off.\n"
-    "\n"
-    "With the chord alone, lists the 24 modifiers with their label and category, marking\n"
-    "those the chord already has (active), those that would give no known chord quality\n"
-    "(disabled) and those after which the style would no longer suit (voicing change).\n"
-    "\n"
-    "options:\n"
-    "  --exact        send the ids as the complete selection instead of toggling them;\n"
-    "                 changing the third or fifth then clears every degree not named\n"
-    "  --style ID     voicing style: closed (default), shell, anthem, split, guide-color,\n"
-    "                 velmaro (also pop, drop24, drop2-4)\n"
-    "  --octave N     octave of the root, clamped to 0..7 (default 4: C4 is MIDI 60)\n"
-    "  --bass NOTE    slash bass for the modified chord (C, F#, Bb, ...)\n"
-    "  --json         print the reply payload as JSON\n"
-    "  --help         show this text\n"
-    "\n"
-    "modifier ids:\n"
-    "  third-major third-minor third-sus2 third-sus4\n"
-    "  fifth-perfect fifth-flat5 fifth-sharp5 sixth-6\n"
-    "  seventh-flat7 seventh-major7 seventh-dim7\n"
-    "  ninth-add9 ninth-flat9 ninth-flat9sharp9 ninth-9 ninth-sharp9\n"
-    "  eleventh-add11 eleventh-flat11 eleventh-11 eleventh-sharp11\n"
-    "  thirteenth-add13 thirteenth-flat13 thirteenth-13 slash\n"
-    "\n"
-    "examples:\n"
-    "  tonalweaver modify Cmaj7\n"
-    "  tonalweaver modify Cmaj7 ninth-flat9 fifth-flat5\n"
-    "  tonalweaver modify C7 third-minor --style anthem --octave 3\n"
-    "  tonalweaver modify C7 third-minor seventh-flat7 --exact\n"
-    "  tonalweaver modify G7 ninth-flat9 --bass B --json\n";
-
-int usageError(const std::string& message) {
-  std::cerr << "tonalweaver modify: " << message << "\n\n" << kUsage;
-  return 2;
-}
 
 // Columns padded by code points, so labels with sharp and flat signs line up.
 std::string padded(std::string_view text, std::size_t width) {
@@ -179,72 +136,80 @@ int applyModifiers(const std::string& chord, std::vector<std::string> modifiers,
   return 0;
 }
 
-int run(int argc, char** argv) {
+struct ModifyArguments {
   std::string chord;
   std::vector<std::string> modifiers;
+  bool exact = false;
   std::string style = "closed";
-  Json octave;
+  long long octave = 0;
   std::string bass;
   bool json = false;
-  bool exact = false;
+};
 
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    auto value = [&](std::string_view option) -> const char* {
-      if (i + 1 >= argc) return nullptr;
-      (void)option;
-      return argv[++i];
-    };
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    }
-    if (arg == "--json") {
-      json = true;
-    } else if (arg == "--exact") {
-      exact = true;
-    } else if (arg == "--style") {
-      const char* v = value(arg);
-      if (!v) return usageError("--style needs a style id");
-      if (!tw::styleFromId(v)) return usageError("unknown style '" + std::string(v) + "'");
-      style = v;
-    } else if (arg == "--octave") {
-      const char* v = value(arg);
-      if (!v) return usageError("--octave needs a number");
-      const std::string_view text = v;
-      int number = 0;
-      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-      if (error != std::errc() || end != text.data() + text.size())
-        return usageError("--octave needs a whole number, not '" + std::string(text) + "'");
-      octave = number;
-    } else if (arg == "--bass") {
-      const char* v = value(arg);
-      if (!v || !*v) return usageError("--bass needs a note name");
-      bass = v;
-    } else if (arg.starts_with("--")) {
-      return usageError("unknown option '" + std::string(arg) + "'");
-    } else if (chord.empty()) {
-      chord = arg;
-      if (chord.empty()) return usageError("the chord is empty");
-    } else {
-      modifiers.emplace_back(arg);
-    }
-  }
-  if (chord.empty()) return usageError("missing chord");
-
+int run(const ModifyArguments& args, const CLI::App& command) {
+  const std::string& chord = args.chord;
+  const std::vector<std::string>& modifiers = args.modifiers;
+  if (chord.empty()) return tw::cli::usageError("modify", "the chord is empty");
+  const Json octave = command.count("--octave") ? Json(args.octave) : Json();
   try {
     if (modifiers.empty()) {
-      if (!bass.empty() || !octave.is_null() || exact)
-        return usageError("--bass, --octave and --exact need at least one modifier id");
-      return listModifiers(chord, style, json);
+      if (!args.bass.empty() || !octave.is_null() || args.exact)
+        return tw::cli::usageError("modify", "--bass, --octave and --exact need at least one modifier id");
+      return listModifiers(chord, args.style, args.json);
     }
-    return applyModifiers(chord, modifiers, exact, style, octave, bass, json);
+    return applyModifiers(chord, modifiers, args.exact, args.style, octave, args.bass, args.json);
   } catch (const std::exception& e) {
     std::cerr << "tonalweaver modify: " << e.what() << "\n";
     return 1;
   }
 }
 
+tw::cli::CommandBody define(CLI::App& command) {
+  tw::cli::describe(command,
+                    "With modifier ids, applies them to CHORD and prints the resulting chord symbol, the\n"
+                    "modifier ids that describe it and its voicing as MIDI notes. Each id is toggled onto\n"
+                    "the chord's own modifiers in turn, as in the interface: a third or fifth replaces the\n"
+                    "current one, a sixth, seventh or extension replaces its kind or, when the chord\n"
+                    "already has exactly that one, switches it off.\n"
+                    "\n"
+                    "With the chord alone, lists the 24 modifiers with their label and category, marking\n"
+                    "those the chord already has (active), those that would give no known chord quality\n"
+                    "(disabled) and those after which the style would no longer suit (voicing change).",
+                    "modifier ids:\n"
+                    "  third-major third-minor third-sus2 third-sus4\n"
+                    "  fifth-perfect fifth-flat5 fifth-sharp5 sixth-6\n"
+                    "  seventh-flat7 seventh-major7 seventh-dim7\n"
+                    "  ninth-add9 ninth-flat9 ninth-flat9sharp9 ninth-9 ninth-sharp9\n"
+                    "  eleventh-add11 eleventh-flat11 eleventh-11 eleventh-sharp11\n"
+                    "  thirteenth-add13 thirteenth-flat13 thirteenth-13 slash\n"
+                    "\n"
+                    "examples:\n"
+                    "  tonalweaver modify Cmaj7\n"
+                    "  tonalweaver modify Cmaj7 ninth-flat9 fifth-flat5\n"
+                    "  tonalweaver modify C7 third-minor --style anthem --octave 3\n"
+                    "  tonalweaver modify C7 third-minor seventh-flat7 --exact\n"
+                    "  tonalweaver modify G7 ninth-flat9 --bass B --json");
+  auto args = std::make_shared<ModifyArguments>();
+  command.add_option("CHORD", args->chord, "the chord symbol")->required();
+  command.add_option("MODIFIER", args->modifiers, "modifier ids to apply (listed below)");
+  command.add_flag("--exact", args->exact,
+                   "send the ids as the complete selection instead of toggling them;\n"
+                   "changing the third or fifth then clears every degree not named");
+  command.add_option("--style", args->style,
+                     "voicing style: closed (default), shell, anthem, split, guide-color,\n"
+                     "velmaro (also pop, drop24, drop2-4)")
+      ->type_name("ID")
+      ->check(tw::cli::voicingStyleId());
+  command.add_option("--octave", args->octave, "octave of the root, clamped to 0..7 (default 4: C4 is MIDI 60)")
+      ->type_name("N")
+      ->transform(tw::cli::wholeNumber());
+  command.add_option("--bass", args->bass, "slash bass for the modified chord (C, F#, Bb, ...)")
+      ->type_name("NOTE")
+      ->check(tw::cli::nonEmpty());
+  command.add_flag("--json", args->json, "print the reply payload as JSON");
+  return [args, &command] { return run(*args, command); };
+}
+
 }  // namespace
 
-TW_REGISTER_SUBCOMMAND("modify", "apply chord modifiers, or list those a chord offers", run);
+TW_REGISTER_SUBCOMMAND("modify", "apply chord modifiers, or list those a chord offers", define);

@@ -1,11 +1,10 @@
 // `tonalweaver progression`: voices a chord progression, optionally with automatic voice
 // leading, prints one line per chord and can write a MIDI file.
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
 #include <iomanip>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -16,6 +15,7 @@
 #include "chart_rewrites.hpp"
 #include "chord/chord_parser.hpp"
 #include "chord/pitch_spelling.hpp"
+#include "command_line.hpp"
 #include "generation/rhythm_patterns.hpp"
 #include "protocol/request_handlers.hpp"
 #include "midi_file.hpp"
@@ -25,69 +25,6 @@
 namespace tw::cli {
 
 namespace {
-
-constexpr const char* kUsage = R"(usage: tonalweaver progression [PROGRESSION] [options]
-
-Voices a chord progression and prints one line per chord: the symbol as it sounds, the roman
-numeral (with --key), the MIDI notes and their names. Chords are separated by blanks, bar
-lines "|" or commas; "%" repeats the previous chord, "NC" marks a silence. Bar lines also give
-the time: the chords of one bar share it equally ("Dm9 G13 | Cmaj9 |" is two beats each, then a whole bar), and
-without bar lines every chord lasts a bar. Chart spellings the catalogue does not read as
-written (G7+, Bbm/maj7, F#h7) are read as their catalogue spelling, which standard error
-names. Without PROGRESSION, or with "-", the progression is read from standard input.
-
-options:
-  --key KEY              key for roman numerals and spelling: "C", "Eb major", "A minor",
-                         "A melodic minor"
-  --style STYLE          closed (default), shell, anthem, split, guide-color, velmaro
-                         (also pop, drop24, drop2-4)
-  --octave N             octave of the root, 0..7 (default 4: C4 is MIDI 60)
-  --avl                  choose the voicings by automatic voice leading from the first chord
-  --allow-bass-changes   with --avl: the bass may move off the root
-  --transpose N          transpose the progression by N semitones, -48..48; the voicings
-                         move by N as well (so +12 sounds an octave higher)
-  --midi FILE            write a Standard MIDI File in 4/4, each chord for its share of its bar
-  --tempo BPM            tempo of the MIDI file, 4..1000 (default 100)
-  --rhythm ID            with --midi: play the bars in a rhythm pattern instead of holding
-                         the chords ('tonalweaver rhythms' lists them); each chord sounds the
-                         pattern's events within its share, split-voice patterns sound the
-                         parts of the voicing their events name
-  --strict               read chord symbols only as the catalogue spells them
-  --json                 print the whole reply as JSON instead of lines
-  -h, --help             this text
-
-examples:
-  tonalweaver progression "Dm7 G7 Cmaj9 A7b9" --key "C major"
-  tonalweaver progression "Dm7 | G7 | Cmaj7 | %" --avl --style anthem --midi ii-v-i.mid
-  echo "Am F C G" | tonalweaver progression --avl --allow-bass-changes --transpose 2
-  tonalweaver progression "C Am F G7" --json
-  tonalweaver progression "Am F C G" --style anthem --midi groove.mid --rhythm split-6
-  tonalweaver progression "Dm9 G13 | Cmaj9 | Bbm/maj7 Eb7+ | Abmaj7 |" --avl --midi chart.mid
-)";
-
-int usageError(const std::string& message) {
-  std::cerr << "tonalweaver progression: " << message << "\n"
-            << "Try 'tonalweaver progression --help'.\n";
-  return 2;
-}
-
-std::optional<long long> parseInteger(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  errno = 0;
-  char* end = nullptr;
-  const long long value = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || end != text.c_str() + text.size()) return std::nullopt;
-  return value;
-}
-
-std::optional<double> parseNumber(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  errno = 0;
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  if (errno != 0 || end != text.c_str() + text.size()) return std::nullopt;
-  return value;
-}
 
 std::string lowerCase(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -165,89 +102,34 @@ std::string joinNotes(const Json& notes) {
   return text;
 }
 
-struct Arguments {
-  std::optional<std::string> progression;
-  std::optional<Json> key;
+struct ProgressionArguments {
+  std::string progression;
+  std::string key;
   std::string style = "closed";
   int octave = 4;
   bool avl = false;
   bool allowBassChanges = false;
   int transpose = 0;
-  std::optional<std::string> midiPath;
+  std::string midiPath;
   double tempo = 100.0;
-  const RhythmPattern* rhythm = nullptr;
+  std::string rhythm;
   bool strict = false;
   bool json = false;
 };
 
-int run(int argc, char** argv) {
-  Arguments args;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= argc) return false;
-      out = argv[++i];
-      return true;
-    };
-    std::string v;
-    if (arg == "-h" || arg == "--help") {
-      std::cout << kUsage;
-      return 0;
-    } else if (arg == "--key") {
-      if (!value(v)) return usageError("--key needs a key such as \"Eb major\"");
-      args.key = parseKey(v);
-      if (!args.key) return usageError("not a key: '" + v + "' (try \"C\", \"Eb major\", \"A minor\")");
-    } else if (arg == "--style") {
-      if (!value(v)) return usageError("--style needs a style name");
-      if (!styleFromId(v)) return usageError("unknown style '" + v + "' (closed, shell, anthem, split, guide-color, velmaro)");
-      args.style = v;
-    } else if (arg == "--octave") {
-      if (!value(v)) return usageError("--octave needs a number");
-      auto n = parseInteger(v);
-      if (!n || *n < 0 || *n > 7) return usageError("--octave takes a whole number from 0 to 7, not '" + v + "'");
-      args.octave = static_cast<int>(*n);
-    } else if (arg == "--avl") {
-      args.avl = true;
-    } else if (arg == "--allow-bass-changes") {
-      args.allowBassChanges = true;
-    } else if (arg == "--transpose") {
-      if (!value(v)) return usageError("--transpose needs a number of semitones");
-      auto n = parseInteger(v);
-      if (!n || *n < -48 || *n > 48) return usageError("--transpose takes a whole number from -48 to 48, not '" + v + "'");
-      args.transpose = static_cast<int>(*n);
-    } else if (arg == "--midi") {
-      if (!value(v) || v.empty()) return usageError("--midi needs a file name");
-      args.midiPath = v;
-    } else if (arg == "--tempo") {
-      if (!value(v)) return usageError("--tempo needs beats per minute");
-      auto n = parseNumber(v);
-      if (!n || !(*n >= 4.0 && *n <= 1000.0)) return usageError("--tempo takes beats per minute from 4 to 1000, not '" + v + "'");
-      args.tempo = *n;
-    } else if (arg == "--rhythm") {
-      if (!value(v)) return usageError("--rhythm needs a pattern id");
-      args.rhythm = findRhythmPattern(v);
-      if (!args.rhythm) return usageError("unknown rhythm pattern '" + v + "' (see 'tonalweaver rhythms')");
-    } else if (arg == "--json") {
-      args.json = true;
-    } else if (arg == "--strict") {
-      args.strict = true;
-    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-" &&
-               !(std::isdigit(static_cast<unsigned char>(arg[1])))) {
-      return usageError("unknown option '" + arg + "'");
-    } else if (!args.progression) {
-      args.progression = arg;
-    } else {
-      return usageError("give the progression as one argument, in quotes");
-    }
+int run(const ProgressionArguments& args, const CLI::App& command) {
+  std::optional<Json> key;
+  if (command.count("--key")) {
+    key = parseKey(args.key);
+    if (!key) return usageError("progression", "not a key: '" + args.key + "' (try \"C\", \"Eb major\", \"A minor\")");
   }
-  if (args.allowBassChanges && !args.avl) return usageError("--allow-bass-changes needs --avl");
-  if (args.rhythm && !args.midiPath) return usageError("--rhythm needs --midi");
+  const RhythmPattern* rhythm = args.rhythm.empty() ? nullptr : findRhythmPattern(args.rhythm);
 
   std::string text;
-  if (!args.progression || *args.progression == "-") {
+  if (!command.count("PROGRESSION") || args.progression == "-") {
     text.assign(std::istreambuf_iterator<char>(std::cin), {});
   } else {
-    text = *args.progression;
+    text = args.progression;
   }
   const ChartReading chart = readChart(text, args.strict);
   if (!chart.allRead()) {
@@ -256,14 +138,14 @@ int run(int argc, char** argv) {
     std::cerr << "tonalweaver progression: not a chord symbol: " << list << "\n";
     return 1;
   }
-  if (chart.chordCount() == 0) return usageError("no chords given");
+  if (chart.chordCount() == 0) return usageError("progression", "no chords given");
   reportRewrites("progression", chart);
 
   Json payload{{"slots", Json::array()},
                {"auto_voice_lead", args.avl},
                {"allow_bass_changes", args.allowBassChanges},
                {"semitone_transpose", args.transpose}};
-  if (args.key) payload["key"] = *args.key;
+  if (key) payload["key"] = *key;
   // The request receives the chords already transposed and builds their voicings from the
   // chords as typed, so a transposition never makes the register jump.
   for (const ChartEntry& entry : chart.entries) {
@@ -290,7 +172,7 @@ int run(int argc, char** argv) {
     for (std::size_t i = 0; i < count; ++i) {
       std::ostringstream line;
       line << std::left << std::setw(12) << p["display_symbols"][i].get<std::string>();
-      if (args.key) {
+      if (key) {
         const Json& roman = p["display_romans"][i];
         line << std::setw(12) << (roman.is_string() ? roman.get<std::string>() : std::string("-"));
       }
@@ -308,7 +190,7 @@ int run(int argc, char** argv) {
     return 1;
   }
 
-  if (args.midiPath) {
+  if (!args.midiPath.empty()) {
     std::vector<MidiChord> chords;
     std::size_t voiced = 0;
     for (const ChartEntry& entry : chart.entries)  // a no-chord mark keeps its share silent
@@ -316,11 +198,11 @@ int run(int argc, char** argv) {
                         entry.share});
     MidiWriteOptions options;
     options.tempoBpm = args.tempo;
-    if (args.rhythm) {
-      for (const RhythmEvent& e : args.rhythm->events)
+    if (rhythm) {
+      for (const RhythmEvent& e : rhythm->events)
         options.rhythm.push_back({e.offset, e.duration, std::string(e.voices)});
     }
-    if (const std::string error = writeMidiFile(*args.midiPath, chords, options); !error.empty()) {
+    if (const std::string error = writeMidiFile(args.midiPath, chords, options); !error.empty()) {
       std::cerr << "tonalweaver progression: " << error << "\n";
       return 1;
     }
@@ -328,9 +210,67 @@ int run(int argc, char** argv) {
   return 0;
 }
 
+CommandBody define(CLI::App& command) {
+  describe(command,
+           R"(Voices a chord progression and prints one line per chord: the symbol as it sounds, the roman
+numeral (with --key), the MIDI notes and their names. Chords are separated by blanks, bar
+lines "|" or commas; "%" repeats the previous chord, "NC" marks a silence. Bar lines also give
+the time: the chords of one bar share it equally ("Dm9 G13 | Cmaj9 |" is two beats each, then
+a whole bar), and without bar lines every chord lasts a bar. Chart spellings the catalogue does
+not read as written (G7+, Bbm/maj7, F#h7) are read as their catalogue spelling, which standard
+error names. Without PROGRESSION, or with "-", the progression is read from standard input.)",
+           R"(examples:
+  tonalweaver progression "Dm7 G7 Cmaj9 A7b9" --key "C major"
+  tonalweaver progression "Dm7 | G7 | Cmaj7 | %" --avl --style anthem --midi ii-v-i.mid
+  echo "Am F C G" | tonalweaver progression --avl --allow-bass-changes --transpose 2
+  tonalweaver progression "C Am F G7" --json
+  tonalweaver progression "Am F C G" --style anthem --midi groove.mid --rhythm split-6
+  tonalweaver progression "Dm9 G13 | Cmaj9 | Bbm/maj7 Eb7+ | Abmaj7 |" --avl --midi chart.mid)");
+  auto args = std::make_shared<ProgressionArguments>();
+  command.add_option("PROGRESSION", args->progression, "the chords, in one argument");
+  command.add_option("--key", args->key,
+                     "key for roman numerals and spelling: \"C\", \"Eb major\", \"A minor\",\n"
+                     "\"A melodic minor\"")
+      ->type_name("KEY");
+  command.add_option("--style", args->style,
+                     "closed (default), shell, anthem, split, guide-color, velmaro\n"
+                     "(also pop, drop24, drop2-4)")
+      ->type_name("STYLE")
+      ->check(voicingStyleId());
+  command.add_option("--octave", args->octave, "octave of the root, 0..7 (default 4: C4 is MIDI 60)")
+      ->type_name("N")
+      ->transform(wholeNumberIn(0, 7));
+  auto* avl = command.add_flag("--avl", args->avl, "choose the voicings by automatic voice leading from the first chord");
+  command.add_flag("--allow-bass-changes", args->allowBassChanges, "with --avl: the bass may move off the root")
+      ->needs(avl);
+  command.add_option("--transpose", args->transpose,
+                     "transpose the progression by N semitones, -48..48; the voicings\n"
+                     "move by N as well (so +12 sounds an octave higher)")
+      ->type_name("N")
+      ->transform(wholeNumberIn(-48, 48));
+  auto* midi = command.add_option("--midi", args->midiPath,
+                                  "write a Standard MIDI File in 4/4, each chord for its share of its bar")
+                   ->type_name("FILE")
+                   ->check(nonEmpty());
+  command.add_option("--tempo", args->tempo, "tempo of the MIDI file, 4..1000 (default 100)")
+      ->type_name("BPM")
+      ->transform(numberIn(4, 1000, "beats per minute"));
+  command.add_option("--rhythm", args->rhythm,
+                     "with --midi: play the bars in a rhythm pattern instead of holding\n"
+                     "the chords ('tonalweaver rhythms' lists them); each chord sounds the\n"
+                     "pattern's events within its share, split-voice patterns sound the\n"
+                     "parts of the voicing their events name")
+      ->type_name("ID")
+      ->check(rhythmPatternId())
+      ->needs(midi);
+  command.add_flag("--strict", args->strict, "read chord symbols only as the catalogue spells them");
+  command.add_flag("--json", args->json, "print the whole reply as JSON instead of lines");
+  return [args, &command] { return run(*args, command); };
+}
+
 }  // namespace
 
 }  // namespace tw::cli
 
 TW_REGISTER_SUBCOMMAND("progression", "voice a chord progression, with optional voice leading and MIDI output",
-                       tw::cli::run);
+                       tw::cli::define);

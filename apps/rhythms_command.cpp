@@ -1,30 +1,17 @@
 // `tonalweaver rhythms`: lists the chord rhythm catalogue.
 #include <iostream>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
 
+#include "command_line.hpp"
 #include "generation/rhythm_patterns.hpp"
 #include "protocol/request_handlers.hpp"
 #include "subcommand_registry.hpp"
 
 namespace {
-
-constexpr const char* kUsage =
-    "usage: tonalweaver rhythms [--json]\n"
-    "\n"
-    "Lists the chord rhythm patterns: catalogue order, id, name, category and the events of\n"
-    "one 16-step bar, written offset+duration in sixteenth notes, followed by the part of the\n"
-    "voicing that sounds when it is not the whole chord.\n"
-    "\n"
-    "options:\n"
-    "  --json    print the catalogue reply as JSON (patterns keyed by id)\n"
-    "  --help    show this text\n"
-    "\n"
-    "examples:\n"
-    "  tonalweaver rhythms\n"
-    "  tonalweaver rhythms --json\n";
 
 std::string eventsText(const tw::RhythmPattern& pattern) {
   std::string text;
@@ -45,22 +32,7 @@ std::string padded(std::string_view text, std::size_t width) {
   return out;
 }
 
-int run(int argc, char** argv) {
-  bool json = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    }
-    if (arg == "--json") {
-      json = true;
-      continue;
-    }
-    std::cerr << "tonalweaver rhythms: unexpected argument '" << arg << "'\n\n" << kUsage;
-    return 2;
-  }
-
+int run(bool json) {
   if (json) {
     const auto reply = tw::handleGetRhythmPatterns(nlohmann::json::object());
     std::cout << reply.payload.dump(2, ' ', true) << "\n";
@@ -79,6 +51,19 @@ int run(int argc, char** argv) {
   return 0;
 }
 
+tw::cli::CommandBody define(CLI::App& command) {
+  tw::cli::describe(command,
+                    "Lists the chord rhythm patterns: catalogue order, id, name, category and the events of\n"
+                    "one 16-step bar, written offset+duration in sixteenth notes, followed by the part of the\n"
+                    "voicing that sounds when it is not the whole chord.",
+                    "examples:\n"
+                    "  tonalweaver rhythms\n"
+                    "  tonalweaver rhythms --json");
+  auto json = std::make_shared<bool>(false);
+  command.add_flag("--json", *json, "print the catalogue reply as JSON (patterns keyed by id)");
+  return [json] { return run(*json); };
+}
+
 }  // namespace
 
-TW_REGISTER_SUBCOMMAND("rhythms", "list the chord rhythm patterns", run);
+TW_REGISTER_SUBCOMMAND("rhythms", "list the chord rhythm patterns", define);

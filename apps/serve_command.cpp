@@ -7,62 +7,16 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
-#include <string_view>
 #include <thread>
 
 #include "command_environment.hpp"
+#include "command_line.hpp"
 #include "message_server.hpp"
 #include "subcommand_registry.hpp"
 
 extern char** environ;
 
 namespace {
-
-constexpr const char* kUsage = R"(usage: tonalweaver serve [--port N] [--host ADDRESS] [--resources DIR]
-                        [--clipboard system|memory] [--open]
-
-Serves the tonalweaver web page and one engine object to browsers. The page talks to the
-object with the same host messages as the host application's web view:
-  GET  /           the page (files from DIR/web)
-  POST /messages   a JSON array of atoms (Content-Type: application/json), as one line of
-                   `tonalweaver host`; the answer is the JSON array of the outlet messages
-                   it caused, each {"atoms":[...],"outlet":N}
-  GET  /events     Server-Sent Events: messages no request caused (the wake notice)
-Requests are handled one at a time. Only requests that name this server in their Host
-header and come from its own page (Origin) are answered.
-
-Once listening it prints one line, "tonalweaver serving URL". SIGINT or SIGTERM stop it
-(status 0); SIGUSR1 tells the object that the system powered on, as after sleep.
-
-options:
-  --port N            TCP port (default 8080; 0 picks a free one)
-  --host ADDRESS      address to listen on (default 127.0.0.1, loopback only;
-                      0.0.0.0 serves every network the machine is on)
-  --resources DIR     folder holding the corpora cc.bin and pc.bin and the page in web/
-                      (default: the folder "resources" beside the binary)
-  --clipboard KIND    "system" (default) uses the desktop clipboard commands,
-                      "memory" a clipboard that lives only in this process
-  --open              opens the page in the desktop's browser (xdg-open)
-  --help              this text
-
-examples:
-  tonalweaver serve
-  tonalweaver serve --port 0 --clipboard memory
-  curl -s -H 'Content-Type: application/json' \
-       -d '["fromJweb","parse_chord","{\"chord\":\"Cm7\"}"]' http://127.0.0.1:8080/messages
-)";
-
-bool parsePort(std::string_view text, int& port) {
-  if (text.empty() || text.size() > 5) return false;
-  int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  if (value > 65535) return false;
-  port = value;
-  return true;
-}
 
 void openInBrowser(const std::string& url) {
   const char* argv[] = {"xdg-open", url.c_str(), nullptr};
@@ -77,44 +31,15 @@ void openInBrowser(const std::string& url) {
   }).detach();
 }
 
-int run(int argc, char** argv) {
+struct ServeArguments {
   tw::web::ServerOptions options;
-  options.resourceFolder = tw::cli::defaultResourceFolder();
+  std::string clipboard = "system";
   bool open = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (argument == "--help" || argument == "-h") {
-      std::cout << kUsage;
-      return 0;
-    }
-    if (argument == "--port" && hasValue) {
-      if (!parsePort(argv[++i], options.address.port)) {
-        std::cerr << "tonalweaver serve: --port takes a number from 0 to 65535, not \"" << argv[i] << "\"\n";
-        return 2;
-      }
-    } else if (argument == "--host" && hasValue) {
-      options.address.host = argv[++i];
-      if (options.address.host.empty()) {
-        std::cerr << "tonalweaver serve: --host needs an address\n";
-        return 2;
-      }
-    } else if (argument == "--resources" && hasValue) {
-      options.resourceFolder = argv[++i];
-    } else if (argument == "--clipboard" && hasValue) {
-      const std::string_view kind = argv[++i];
-      if (kind != "memory" && kind != "system") {
-        std::cerr << "tonalweaver serve: --clipboard takes \"memory\" or \"system\", not \"" << kind << "\"\n";
-        return 2;
-      }
-      options.systemClipboard = kind == "system";
-    } else if (argument == "--open") {
-      open = true;
-    } else {
-      std::cerr << "tonalweaver serve: unexpected argument \"" << argument << "\"\n\n" << kUsage;
-      return 2;
-    }
-  }
+};
+
+int run(ServeArguments args) {
+  tw::web::ServerOptions& options = args.options;
+  options.systemClipboard = args.clipboard == "system";
   options.webRoot = std::filesystem::path(options.resourceFolder) / "web";
   std::error_code error;
   if (!std::filesystem::is_regular_file(options.webRoot / "index.html", error)) {
@@ -143,7 +68,7 @@ int run(int argc, char** argv) {
     kill(getpid(), SIGUSR2);  // serving ended on its own: wake the signal wait
   });
   std::cout << "tonalweaver serving " << url << std::endl;
-  if (open) openInBrowser(url);
+  if (args.open) openInBrowser(url);
 
   while (true) {
     int signal = 0;
@@ -159,6 +84,44 @@ int run(int argc, char** argv) {
   return 0;
 }
 
+tw::cli::CommandBody define(CLI::App& command) {
+  tw::cli::describe(command,
+                    R"(Serves the tonalweaver web page and one engine object to browsers. The page talks to the
+object with the same host messages as the host application's web view:
+  GET  /           the page (files from DIR/web)
+  POST /messages   a JSON array of atoms (Content-Type: application/json), as one line of
+                   `tonalweaver host`; the answer is the JSON array of the outlet messages
+                   it caused, each {"atoms":[...],"outlet":N}
+  GET  /events     Server-Sent Events: messages no request caused (the wake notice)
+Requests are handled one at a time. Only requests that name this server in their Host
+header and come from its own page (Origin) are answered.
+
+Once listening it prints one line, "tonalweaver serving URL". SIGINT or SIGTERM stop it
+(status 0); SIGUSR1 tells the object that the system powered on, as after sleep.)",
+                    R"(examples:
+  tonalweaver serve
+  tonalweaver serve --port 0 --clipboard memory
+  curl -s -H 'Content-Type: application/json' \
+       -d '["fromJweb","parse_chord","{\"chord\":\"Cm7\"}"]' http://127.0.0.1:8080/messages)");
+  auto args = std::make_shared<ServeArguments>();
+  args->options.resourceFolder = tw::cli::defaultResourceFolder();
+  command.add_option("--port", args->options.address.port, "TCP port (default 8080; 0 picks a free one)")
+      ->type_name("N")
+      ->transform(tw::cli::wholeNumberIn(0, 65535));
+  command.add_option("--host", args->options.address.host,
+                     "address to listen on (default 127.0.0.1, loopback only;\n"
+                     "0.0.0.0 serves every network the machine is on)")
+      ->type_name("ADDRESS")
+      ->check(tw::cli::nonEmpty());
+  command.add_option("--resources", args->options.resourceFolder,
+                     "folder holding the corpora cc.bin and pc.bin and the page in web/\n"
+                     "(default: the folder \"resources\" beside the binary)")
+      ->type_name("DIR");
+  tw::cli::addClipboardOption(command, args->clipboard);
+  command.add_flag("--open", args->open, "opens the page in the desktop's browser (xdg-open)");
+  return [args] { return run(*args); };
+}
+
 }  // namespace
 
-TW_REGISTER_SUBCOMMAND("serve", "serve the web page and one engine object to browsers", run);
+TW_REGISTER_SUBCOMMAND("serve", "serve the web page and one engine object to browsers", define);

@@ -1,15 +1,24 @@
 #pragma once
 // Subcommands of the tonalweaver command register themselves from their own files, so a
 // new subcommand is one new file.
-#include <string_view>
+#include <functional>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace tw::cli {
+
+// What runs once the command line has been read; returns the exit status.
+using CommandBody = std::function<int()>;
 
 struct Subcommand {
   const char* name;
   const char* summary;  // one line for the top-level help
-  int (*run)(int argc, char** argv);  // argv[0] is the subcommand name
+  // Declares the subcommand's description, arguments, options and examples on `command`, bound
+  // to values the returned body reads when it runs.
+  CommandBody (*define)(CLI::App& command);
 };
 
 int registerSubcommand(const Subcommand& subcommand);
@@ -19,6 +28,6 @@ const std::vector<Subcommand>& subcommands();
 
 #define TW_CONCAT_INNER(a, b) a##b
 #define TW_CONCAT(a, b) TW_CONCAT_INNER(a, b)
-#define TW_REGISTER_SUBCOMMAND(name, summary, function)                     \
+#define TW_REGISTER_SUBCOMMAND(name, summary, define)                     \
   [[maybe_unused]] static const int TW_CONCAT(tw_subcommand_, __LINE__) = \
-      ::tw::cli::registerSubcommand({name, summary, function})
+      ::tw::cli::registerSubcommand({name, summary, define})

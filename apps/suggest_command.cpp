@@ -1,10 +1,12 @@
 // tonalweaver suggest: ranked next-chord suggestions after a progression.
 #include <iomanip>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <string_view>
 
+#include "command_line.hpp"
 #include "corpus_folder.hpp"
 #include "host/bridge_transport.hpp"
 #include "generation/corpus_loading.hpp"
@@ -15,79 +17,42 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: tonalweaver suggest \"CHORDS\" [--key ROOT] [--minor] [--next CHORD] [--current CHORD]\n"
-    "                           [--style STYLE] [--octave N] [--shuffle] [--seed N]\n"
-    "                           [--no-merge] [--corpus DIR] [--json]\n"
-    "\n"
-    "Proposes chords to follow the progression CHORDS (symbols separated by spaces) in the\n"
-    "key (default C major): corpus continuations, secondary dominants, borrowed chords,\n"
-    "tritone substitutes, diminished approaches and chromatic mediants, best first, each with\n"
-    "its category, label, numeral, score and voicing in STYLE (default closed).\n"
-    "\n"
-    "examples:\n"
-    "  tonalweaver suggest \"Dm7 G7\" --key C --next Cmaj7\n"
-    "  tonalweaver suggest \"Am F\" --key A --minor --style shell --json\n";
-
-int fail(const std::string& message) {
-  std::cerr << "tonalweaver suggest: " << message << "\n" << kUsage;
-  return 2;
-}
-
-int run(int argc, char** argv) {
-  tw::Json request = tw::Json::object();
+struct SuggestArguments {
+  std::string chords;
+  std::string key;
+  bool minor = false;
+  std::string next;
+  std::string current;
+  std::string style;
+  long long octave = 0;
+  bool shuffle = false;
+  long long seed = 0;
+  bool noMerge = false;
   std::string corpus = tw::cli::defaultCorpusFolder();
   bool json = false;
-  bool haveChords = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    std::string text;
-    auto value = [&](std::string& out) {
-      if (i + 1 >= argc) return false;
-      out = argv[++i];
-      return true;
-    };
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    } else if (arg == "--json") {
-      json = true;
-    } else if (arg == "--minor") {
-      request["mode"] = "minor";
-    } else if (arg == "--shuffle") {
-      request["shuffleMode"] = true;
-    } else if (arg == "--no-merge") {
-      request["mergeVariants"] = false;
-    } else if (arg == "--key" || arg == "--next" || arg == "--current" || arg == "--style" || arg == "--corpus") {
-      if (!value(text)) return fail(std::string(arg) + " needs a value");
-      if (arg == "--key") request["root"] = text;
-      else if (arg == "--next") request["nextChord"] = text;
-      else if (arg == "--current") request["currentChord"] = text;
-      else if (arg == "--style") request["voicingStyle"] = text;
-      else corpus = text;
-    } else if (arg == "--octave" || arg == "--seed") {
-      if (!value(text)) return fail(std::string(arg) + " needs a number");
-      try {
-        std::size_t used = 0;
-        long number = std::stol(text, &used);
-        if (used != text.size()) throw std::invalid_argument(text);
-        if (arg == "--octave") request["octave"] = number;
-        else tw::installRandomSource(std::make_unique<tw::SeededRandomSource>(static_cast<std::uint32_t>(number)));
-      } catch (const std::exception&) {
-        return fail("'" + text + "' is not a whole number for " + std::string(arg));
-      }
-    } else if (!arg.empty() && arg.front() == '-') {
-      return fail("unknown option '" + std::string(arg) + "'");
-    } else if (!haveChords) {
-      std::istringstream words{std::string(arg)};
-      tw::Json chords = tw::Json::array();
-      for (std::string w; words >> w;) chords.push_back(w);
-      request["prevChords"] = chords;
-      haveChords = true;
-    } else {
-      return fail("more than one progression given");
-    }
+};
+
+int run(const SuggestArguments& args, const CLI::App& command) {
+  // Only the options given go into the request, which has its own defaults.
+  tw::Json request = tw::Json::object();
+  if (command.count("CHORDS")) {
+    std::istringstream words{args.chords};
+    tw::Json chords = tw::Json::array();
+    for (std::string w; words >> w;) chords.push_back(w);
+    request["prevChords"] = chords;
   }
+  if (command.count("--key")) request["root"] = args.key;
+  if (args.minor) request["mode"] = "minor";
+  if (command.count("--next")) request["nextChord"] = args.next;
+  if (command.count("--current")) request["currentChord"] = args.current;
+  if (command.count("--style")) request["voicingStyle"] = args.style;
+  if (command.count("--octave")) request["octave"] = args.octave;
+  if (args.shuffle) request["shuffleMode"] = true;
+  if (args.noMerge) request["mergeVariants"] = false;
+  if (command.count("--seed"))
+    tw::installRandomSource(std::make_unique<tw::SeededRandomSource>(static_cast<std::uint32_t>(args.seed)));
+  const std::string& corpus = args.corpus;
+  const bool json = args.json;
   tw::loadCorpusFolder(corpus);
   tw::HandlerReply reply = tw::handleGetSuggestions(request);
   if (json) {
@@ -120,6 +85,34 @@ int run(int argc, char** argv) {
   return 0;
 }
 
+tw::cli::CommandBody define(CLI::App& command) {
+  tw::cli::describe(command,
+                    "Proposes chords to follow the progression CHORDS (symbols separated by spaces) in the\n"
+                    "key (default C major): corpus continuations, secondary dominants, borrowed chords,\n"
+                    "tritone substitutes, diminished approaches and chromatic mediants, best first, each with\n"
+                    "its category, label, numeral, score and voicing in STYLE (default closed).",
+                    "examples:\n"
+                    "  tonalweaver suggest \"Dm7 G7\" --key C --next Cmaj7\n"
+                    "  tonalweaver suggest \"Am F\" --key A --minor --style shell --json");
+  auto args = std::make_shared<SuggestArguments>();
+  command.add_option("CHORDS", args->chords, "the progression so far, in one argument");
+  command.add_option("--key", args->key, "the key's tonic (default C major)")->type_name("ROOT");
+  command.add_flag("--minor", args->minor, "a minor key");
+  command.add_option("--next", args->next, "the chord after the position, if any")->type_name("CHORD");
+  command.add_option("--current", args->current, "the chord now at the position, when replacing it")->type_name("CHORD");
+  command.add_option("--style", args->style, "voicing style of the suggestions (default closed)")->type_name("STYLE");
+  command.add_option("--octave", args->octave, "octave of the voicings, 0..7 (default 4)")->type_name("N")->transform(tw::cli::wholeNumber());
+  command.add_flag("--shuffle", args->shuffle, "a randomised selection of the suggestions");
+  command.add_option("--seed", args->seed, "seed of the random choices, for a repeatable result")
+      ->type_name("N")
+      ->transform(tw::cli::wholeNumber());
+  command.add_flag("--no-merge", args->noMerge, "keep every variant of a colour chord, not only the best");
+  command.add_option("--corpus", args->corpus, "folder holding cc.bin (default: resources beside the executable)")
+      ->type_name("DIR");
+  command.add_flag("--json", args->json, "print the get_suggestions reply envelope as JSON");
+  return [args, &command] { return run(*args, command); };
+}
+
 }  // namespace
 
-TW_REGISTER_SUBCOMMAND("suggest", "rank chords that could follow a progression", run);
+TW_REGISTER_SUBCOMMAND("suggest", "rank chords that could follow a progression", define);

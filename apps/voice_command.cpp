@@ -1,7 +1,6 @@
 // `tonalweaver voice`: one chord voiced in a style, printed as MIDI notes and note names.
-#include <charconv>
-#include <cstring>
 #include <exception>
+#include <memory>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -10,89 +9,34 @@
 #include "chord/chart_reader.hpp"
 #include "chord/chord_parser.hpp"
 #include "chord/pitch_spelling.hpp"
+#include "command_line.hpp"
 #include "protocol/request_handlers.hpp"
 #include "subcommand_registry.hpp"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: tonalweaver voice <chord> [--style ID] [--octave N] [--inversion N]\n"
-    "                         [--octave-shift N] [--drop-bass] [--strict] [--json]\n"
-    "\n"
-    "Voices one chord symbol in a voicing style and prints each MIDI note with its name.\n"
-    "A chart spelling the catalogue does not read as written (G7+, Bbm/maj7, F#h7) is read\n"
-    "as its catalogue spelling, which standard error names.\n"
-    "\n"
-    "options:\n"
-    "  --style ID          closed (default), shell, anthem, split, guide-color, velmaro;\n"
-    "                      also pop (= anthem), drop24 and drop2-4 (= split)\n"
-    "  --octave N          octave of the root, 0..7 (default 4: C4 is MIDI 60)\n"
-    "  --inversion N       inversion steps, negative values invert downwards (default 0)\n"
-    "  --octave-shift N    extra octaves, -3..4 (default 0)\n"
-    "  --drop-bass         move the lowest note down an octave\n"
-    "  --strict            read the chord only as the catalogue spells it\n"
-    "  --json              print the generate_voicing reply as JSON\n"
-    "\n"
-    "examples:\n"
-    "  tonalweaver voice Cmaj9 --style anthem\n"
-    "  tonalweaver voice Cmaj9 --style anthem --octave 4 --inversion 1\n"
-    "  tonalweaver voice Bb7/Ab --style split --drop-bass\n"
-    "  tonalweaver voice F#m7b5 --style guide-color --octave 3 --json\n";
-
-bool readInt(std::string_view text, long long& out) {
-  const char* first = text.data();
-  const char* last = text.data() + text.size();
-  if (first != last && *first == '+') ++first;
-  auto [end, ec] = std::from_chars(first, last, out);
-  return ec == std::errc() && end == last && first != last;
-}
-
-int usageError(const std::string& message) {
-  std::cerr << "tonalweaver voice: " << message << "\n\n" << kUsage;
-  return 2;
-}
-
-int run(int argc, char** argv) {
-  tw::Json payload = tw::Json::object();
-  payload["style"] = "closed";
-  bool json = false;
-  bool strict = false;
+struct VoiceArguments {
   std::string chord;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    }
-    if (arg == "--json") {
-      json = true;
-    } else if (arg == "--strict") {
-      strict = true;
-    } else if (arg == "--drop-bass") {
-      payload["drop_bass"] = true;
-    } else if (arg == "--style" || arg == "--octave" || arg == "--inversion" ||
-               arg == "--octave-shift") {
-      if (i + 1 >= argc) return usageError(std::string(arg) + " needs a value");
-      const std::string_view value = argv[++i];
-      if (arg == "--style") {
-        payload["style"] = std::string(value);
-        continue;
-      }
-      long long number = 0;
-      if (!readInt(value, number))
-        return usageError(std::string(arg) + " needs an integer, not '" + std::string(value) + "'");
-      const char* key = arg == "--octave" ? "octave" : arg == "--inversion" ? "inversion" : "octave_shift";
-      payload[key] = number;
-    } else if (!arg.empty() && arg[0] == '-' && arg.size() > 1 && !std::isdigit(static_cast<unsigned char>(arg[1]))) {
-      return usageError("unknown option '" + std::string(arg) + "'");
-    } else if (chord.empty()) {
-      chord = std::string(arg);
-    } else {
-      return usageError("one chord symbol only (got '" + chord + "' and '" + std::string(arg) + "')");
-    }
-  }
-  if (chord.empty()) return usageError("a chord symbol is required");
-  if (!strict && !tw::parseChordSymbol(chord)) {
+  std::string style = "closed";
+  long long octave = 0;
+  long long inversion = 0;
+  long long octaveShift = 0;
+  bool dropBass = false;
+  bool strict = false;
+  bool json = false;
+};
+
+int run(const VoiceArguments& args, const CLI::App& command) {
+  if (args.chord.empty()) return tw::cli::usageError("voice", "a chord symbol is required");
+  tw::Json payload = tw::Json::object();
+  payload["style"] = args.style;
+  // Only the options given go into the request, which has its own defaults.
+  if (args.dropBass) payload["drop_bass"] = true;
+  if (command.count("--octave")) payload["octave"] = args.octave;
+  if (command.count("--inversion")) payload["inversion"] = args.inversion;
+  if (command.count("--octave-shift")) payload["octave_shift"] = args.octaveShift;
+  std::string chord = args.chord;
+  if (!args.strict && !tw::parseChordSymbol(chord)) {
     if (auto readAs = tw::rewriteChartSymbol(chord)) {
       tw::cli::reportRewrite("voice", chord, *readAs);
       chord = *readAs;
@@ -112,7 +56,7 @@ int run(int argc, char** argv) {
               << " ('" << chord << "', style '" << payload["style"].get<std::string>() << "')\n";
     return 1;
   }
-  if (json) {
+  if (args.json) {
     std::cout << reply.payload.dump() << "\n";
     return 0;
   }
@@ -129,6 +73,37 @@ int run(int argc, char** argv) {
   return 0;
 }
 
+tw::cli::CommandBody define(CLI::App& command) {
+  tw::cli::describe(command,
+                    "Voices one chord symbol in a voicing style and prints each MIDI note with its name.\n"
+                    "A chart spelling the catalogue does not read as written (G7+, Bbm/maj7, F#h7) is read\n"
+                    "as its catalogue spelling, which standard error names.",
+                    "examples:\n"
+                    "  tonalweaver voice Cmaj9 --style anthem\n"
+                    "  tonalweaver voice Cmaj9 --style anthem --octave 4 --inversion 1\n"
+                    "  tonalweaver voice Bb7/Ab --style split --drop-bass\n"
+                    "  tonalweaver voice F#m7b5 --style guide-color --octave 3 --json");
+  auto args = std::make_shared<VoiceArguments>();
+  command.add_option("CHORD", args->chord, "the chord symbol")->required();
+  command.add_option("--style", args->style,
+                     "closed (default), shell, anthem, split, guide-color, velmaro;\n"
+                     "also pop (= anthem), drop24 and drop2-4 (= split)")
+      ->type_name("ID");
+  command.add_option("--octave", args->octave, "octave of the root, 0..7 (default 4: C4 is MIDI 60)")
+      ->type_name("N")
+      ->transform(tw::cli::wholeNumber());
+  command.add_option("--inversion", args->inversion, "inversion steps, negative values invert downwards (default 0)")
+      ->type_name("N")
+      ->transform(tw::cli::wholeNumber());
+  command.add_option("--octave-shift", args->octaveShift, "extra octaves, -3..4 (default 0)")
+      ->type_name("N")
+      ->transform(tw::cli::wholeNumber());
+  command.add_flag("--drop-bass", args->dropBass, "move the lowest note down an octave");
+  command.add_flag("--strict", args->strict, "read the chord only as the catalogue spells it");
+  command.add_flag("--json", args->json, "print the generate_voicing reply as JSON");
+  return [args, &command] { return run(*args, command); };
+}
+
 }  // namespace
 
-TW_REGISTER_SUBCOMMAND("voice", "voice one chord in a style as MIDI notes", run);
+TW_REGISTER_SUBCOMMAND("voice", "voice one chord in a style as MIDI notes", define);

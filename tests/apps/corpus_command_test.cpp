@@ -15,10 +15,10 @@ namespace {
 using tw::testing::runTonalweaver;
 
 TEST(CorpusCommand, EverySubcommandAnswersHelp) {
-  for (const char* arguments : {"corpus --help", "corpus build --help", "corpus evaluate --help", "corpus coverage --help"}) {
-    const auto run = runTonalweaver(arguments);
-    EXPECT_EQ(run.status, 0) << arguments;
-    EXPECT_TRUE(tw::testing::contains(run, "usage: tonalweaver corpus build")) << arguments;
+  for (const char* action : {"", " build", " dump", " evaluate", " coverage"}) {
+    const auto run = runTonalweaver(std::string("corpus") + action + " --help");
+    EXPECT_EQ(run.status, 0) << action;
+    EXPECT_TRUE(tw::testing::contains(run, std::string("usage: tonalweaver corpus") + action + " [OPTIONS]")) << action;
   }
   EXPECT_EQ(runTonalweaver("corpus build --fast").status, 2);
 }

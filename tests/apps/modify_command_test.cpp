@@ -50,13 +50,13 @@ TEST(ModifyCommand, ListsModifiersWithTheirState) {
 TEST(ModifyCommand, BadInputFailsWithAMessage) {
   struct Case { const char* arguments; const char* message; };
   const Case cases[] = {
-      {"modify", "missing chord"},
+      {"modify", "CHORD is required"},
       {"modify X7", "Invalid chord: X7"},
       {"modify C7 ninth-b9", "Unknown modifier: ninth-b9"},
       {"modify C ninth-9 --bass H", "Invalid bass: H"},
-      {"modify C ninth-9 --style Closed", "unknown style 'Closed'"},
+      {"modify C ninth-9 --style Closed", "--style takes a voicing style"},
       {"modify C ninth-9 --octave four", "--octave needs a whole number"},
-      {"modify C ninth-9 --octave", "--octave needs a number"},
+      {"modify C ninth-9 --octave", "--octave needs a value"},
       {"modify C --frobnicate", "unknown option '--frobnicate'"},
       {"modify C seventh-dim7", "Unable to apply modifiers to chord quality"},
       {"modify C --bass E", "need at least one modifier id"},
@@ -71,7 +71,7 @@ TEST(ModifyCommand, BadInputFailsWithAMessage) {
 TEST(ModifyCommand, HelpShowsExamples) {
   const auto run = runCommand("modify --help");
   EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(has(run, "usage: tonalweaver modify CHORD"));
+  EXPECT_TRUE(has(run, "usage: tonalweaver modify [OPTIONS] CHORD [MODIFIER...]"));
   EXPECT_TRUE(has(run, "examples:"));
 }
 

@@ -164,6 +164,11 @@ int runSubcommand(const Subcommand& subcommand, int argc, char** argv) {
     return 0;
   } catch (const CLI::ParseError& error) {
     const CLI::App& failed = *deepest(command);
+    // Help asked for is help given, whatever else is wrong with the line.
+    if (const CLI::Option* help = failed.get_help_ptr(); help && help->count() > 0) {
+      std::cout << command.help();
+      return 0;
+    }
     if (dynamic_cast<const CLI::RequiredError*>(&error)) {
       // A misplaced argument is the likelier fault than the one missing.
       if (const auto problem = leftOver(failed)) return usageError(commandWords(failed), *problem);

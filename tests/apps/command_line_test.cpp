@@ -59,6 +59,8 @@ TEST(CommandLine, EveryCommandAnswersHelpWithItsUsageAndExamples) {
     }
     EXPECT_TRUE(tw::testing::contains(runTonalweaver("--help"), "\n  " + std::string(command) + " ")) << command;
   }
+  EXPECT_EQ(runTonalweaver("voice --help --octave x").out, runTonalweaver("voice --help").out);
+  EXPECT_EQ(runTonalweaver("corpus build --help --out").out, runTonalweaver("corpus build --help").out);
   const auto bare = runTonalweaver("");
   EXPECT_EQ(bare.status, 2);
   EXPECT_EQ(bare.out.rfind("usage: tonalweaver ", 0), 0u) << bare.out;

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdlib>
 
-
 #include "analysis/roman_numerals.hpp"
 #include "chord/pitch_spelling.hpp"
 #include "chord/quality_catalogue.hpp"
@@ -48,6 +47,18 @@ std::string noteLabel(const ParsedChord& chord, int rootLetterIndex, PitchClass 
 }
 
 }  // namespace
+
+DisplaySpelling displaySpelling(const std::optional<KeyContext>& key, std::string_view keyName,
+                                const SpellingRequest& request) {
+  DisplaySpelling display;
+  display.key = key;
+  const ResolvedSpelling spelling =
+      resolveSpelling(request, key.value_or(KeyContext{}), key ? keyName : std::string_view());
+  display.simplify = spelling.simplify;
+  if (key || request.preference == "flats" || request.preference == "sharps")
+    display.preferFlats = OptionalFlag::of(spelling.preferFlats);
+  return display;
+}
 
 std::optional<ChordDisplay> chordDisplay(const ParsedChord& chord, const std::optional<KeyContext>& key,
                                          OptionalFlag preferFlats, bool simplify,

@@ -8,6 +8,7 @@
 #include "chord/chord_parser.hpp"
 #include "chord/key_context.hpp"
 #include "chord/pitch_class.hpp"
+#include "chord/pitch_spelling.hpp"
 
 namespace tw {
 
@@ -24,6 +25,19 @@ struct ChordDisplay {
 std::optional<ChordDisplay> chordDisplay(const ParsedChord& chord, const std::optional<KeyContext>& key,
                                          OptionalFlag preferFlats, bool simplify,
                                          const std::vector<int>& notes);
+
+// How the chords of a progression are shown: in a key or in none, the flat preference (absent
+// when neither a key nor the request decides it, so each chord's own spelling does) and
+// whether awkward accidentals are simplified.
+struct DisplaySpelling {
+  std::optional<KeyContext> key;
+  OptionalFlag preferFlats;
+  bool simplify = true;
+};
+
+// `keyName` is the key's root as written, which may decide between flats and sharps.
+DisplaySpelling displaySpelling(const std::optional<KeyContext>& key, std::string_view keyName,
+                                const SpellingRequest& request);
 
 // The chord's name spelled for a key: Bbmaj7/A in F major.
 std::string chordNameInKey(PitchClass root, std::string_view quality,

@@ -98,6 +98,25 @@ std::string chordSymbolText(const ParsedChord& chord, bool preferFlats) {
   return text;
 }
 
+namespace {
+
+// The text's first character and the run of '#' or 'b' right after it.
+std::string_view leadingAccidentalRun(std::string_view text) {
+  std::size_t length = text.empty() ? 0 : 1;
+  if (text.size() > 1 && (text[1] == 'b' || text[1] == '#'))
+    while (length < text.size() && text[length] == text[1]) ++length;
+  return text.substr(0, length);
+}
+
+}  // namespace
+
+bool sentSymbolPrefersFlats(const ParsedChord& chord, std::string_view sentText) {
+  const std::string_view token = leadingAccidentalRun(sentText);
+  if (token.find('b') != std::string_view::npos) return true;
+  if (token.find('#') != std::string_view::npos) return false;
+  return chord.intervals.contains(6) && !chord.intervals.contains(7);
+}
+
 std::vector<PitchClass> chordPitchClasses(const ParsedChord& chord) {
   std::vector<PitchClass> pitchClasses;
   pitchClasses.reserve(chord.intervals.size());

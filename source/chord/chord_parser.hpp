@@ -39,6 +39,12 @@ ParsedChord makeParsedChord(PitchClass root, const ChordQuality& quality,
 // Root name, quality symbol and "/bass" from the flat or sharp table.
 std::string chordSymbolText(const ParsedChord& chord, bool preferFlats);
 
+// Whether the chord's root and bass are named from the flat table when shown as sent: a flat
+// or sharp written on the root decides; otherwise a diminished fifth without a perfect fifth
+// reads better with flats (Cdim/Eb, not Cdim/D#). The text is taken as sent, not trimmed: a
+// root behind leading white space carries no written accidental.
+bool sentSymbolPrefersFlats(const ParsedChord& chord, std::string_view sentText);
+
 // (root + interval) mod 12 for every interval, in interval order, duplicates kept.
 std::vector<PitchClass> chordPitchClasses(const ParsedChord& chord);
 

@@ -15,25 +15,6 @@ HandlerReply parseError(const char* message) {
   return {"parse_error", Json{{"message", message}}};
 }
 
-// The text's first character and the run of '#' or 'b' right after it. Read from the text
-// as sent, not trimmed: a root behind leading white space carries no written accidental, and
-// its name then follows the chord's fifth as an unwritten one does.
-std::string_view leadingAccidentalRun(std::string_view text) {
-  std::size_t length = text.empty() ? 0 : 1;
-  if (text.size() > 1 && (text[1] == 'b' || text[1] == '#'))
-    while (length < text.size() && text[length] == text[1]) ++length;
-  return text.substr(0, length);
-}
-
-// A written flat or sharp on the root decides the table; otherwise a diminished fifth
-// without a perfect fifth reads better with flats (Cdim/Eb, not Cdim/D#).
-bool replyPrefersFlats(const ParsedChord& chord, std::string_view sentText) {
-  const std::string_view token = leadingAccidentalRun(sentText);
-  if (token.find('b') != std::string_view::npos) return true;
-  if (token.find('#') != std::string_view::npos) return false;
-  return chord.intervals.contains(6) && !chord.intervals.contains(7);
-}
-
 Json buildQualityList() {
   Json qualities = Json::array();
   for (const ChordQuality& quality : supportedQualities())
@@ -53,7 +34,7 @@ HandlerReply handleParseChord(const Json& payload) {
   const std::optional<ParsedChord> chord = parseChordSymbol(text);
   if (!chord) return parseError("Invalid chord");
 
-  const bool flats = replyPrefersFlats(*chord, text);
+  const bool flats = sentSymbolPrefersFlats(*chord, text);
   Json reply = {{"root", noteName(chord->root, flats)},
                 {"quality", chord->quality},
                 {"symbol", chord->symbol},

@@ -23,7 +23,6 @@ namespace {
 constexpr const char* kReplyType = "progression_voicings";
 constexpr const char* kErrorType = "progression_error";
 constexpr const char* kParseFailed = "auto_voice_lead could not parse one or more slots";
-constexpr int kSolverOctave = 3;
 // Octaves, shifts and inversions are clamped far beyond anything audible before any
 // arithmetic, so huge request values cannot overflow.
 constexpr long long kIntegerLimit = 1000;
@@ -83,16 +82,18 @@ std::vector<int> readManualNotes(const Json& slot) {
   return notes;
 }
 
+// A slot as sent: an unreadable chord or style is empty.
 struct SlotRequest {
-  std::optional<ParsedChord> chord;  // as sent
+  std::optional<ParsedChord> chord;
   std::optional<VoicingStyle> style;
-  int octave = 4;
-  int inversion = 0;
-  bool dropBass = false;
-  int octaveShift = 0;
-  std::vector<int> manualNotes;
-  bool autoVoiced = true;
-  bool hasManualNotes() const { return !manualNotes.empty(); }
+  AvlSlot voicing;  // the rest of the slot; chord and style are filled once both are known
+
+  bool readable() const { return chord && style; }
+  const AvlSlot& voicingSlot() {
+    voicing.chord = *chord;
+    voicing.style = *style;
+    return voicing;
+  }
 };
 
 // A slot that is not an object is a malformed request, as a member of the wrong JSON type is.
@@ -101,27 +102,20 @@ SlotRequest readSlot(const Json& slot, bool solverPath) {
   SlotRequest s;
   s.chord = parseChordSymbol(readText(slot, "chord"));
   s.style = styleFromId(readText(slot, "style"));
-  s.octave = readBounded(slot, "octave", 4);
-  s.inversion = readBounded(slot, "inversion", 0);
-  s.dropBass = readBool(slot, "drop_bass", false);
-  s.octaveShift = readBounded(slot, "octave_shift", 0);
+  s.voicing.octave = readBounded(slot, "octave", 4);
+  s.voicing.inversion = readBounded(slot, "inversion", 0);
+  s.voicing.dropBass = readBool(slot, "drop_bass", false);
+  s.voicing.octaveShift = readBounded(slot, "octave_shift", 0);
   if (solverPath) {
-    s.manualNotes = readManualNotes(slot);
-    s.autoVoiced = readBool(slot, "auto_voiced", true);
+    s.voicing.manualNotes = readManualNotes(slot);
+    s.voicing.autoVoiced = readBool(slot, "auto_voiced", true);
   }
   return s;
 }
 
-struct DisplayContext {
+DisplaySpelling readDisplaySpelling(const Json& payload) {
   std::optional<KeyContext> key;
-  OptionalFlag preferFlats;
-  bool simplify = true;
-};
-
-DisplayContext readDisplayContext(const Json& payload) {
-  DisplayContext d;
   std::string keyName;
-  KeyContext key;
   if (auto it = payload.find("key"); it != payload.end() && it->is_object()) {
     const Json& k = *it;
     auto text = [&](const char* member, const char* fallback) {
@@ -130,22 +124,11 @@ DisplayContext readDisplayContext(const Json& payload) {
     };
     keyName = text("root", "");
     if (auto root = parseNoteName(keyName)) {
-      key.root = *root;
-      key.minor = text("mode", "major") == "minor";
-      key.melodic = key.minor && text("minorScaleType", "natural") == "melodic";
-      d.key = key;
-    } else {
-      keyName.clear();
+      const bool minor = text("mode", "major") == "minor";
+      key = KeyContext{*root, minor, minor && text("minorScaleType", "natural") == "melodic"};
     }
   }
-  const ResolvedSpelling spelling = resolveSpelling(payload, key, keyName);
-  d.simplify = spelling.simplify;
-  const std::string preference = payload.contains("spellingPreference")
-                                     ? payload["spellingPreference"].get<std::string>()
-                                     : std::string("fifths");
-  if (d.key || preference == "flats" || preference == "sharps")
-    d.preferFlats = OptionalFlag::of(spelling.preferFlats);
-  return d;
+  return displaySpelling(key, keyName, readSpellingRequest(payload));
 }
 
 struct ReplyArrays {
@@ -164,7 +147,7 @@ struct ReplyArrays {
   }
 
   // Display values describe the chord as the user sent it, sounding as `displayNotes`.
-  void appendDisplay(const ParsedChord& chord, const DisplayContext& context,
+  void appendDisplay(const ParsedChord& chord, const DisplaySpelling& context,
                      const std::vector<int>& displayNotes) {
     const auto display = chordDisplay(chord, context.key, context.preferFlats, context.simplify, displayNotes);
     symbols.push_back(display ? Json(display->symbol) : Json(""));
@@ -203,29 +186,19 @@ Echo readEcho(const Json& payload) {
   return e;
 }
 
-// Ascending and distinct: clamping into the MIDI range or lowering the bass can fold two
-// notes onto one key, and a voicing holds each key once.
-void sortAscending(std::vector<int>& notes) {
-  std::sort(notes.begin(), notes.end());
-  notes.erase(std::unique(notes.begin(), notes.end()), notes.end());
-}
-
 HandlerReply voiceDirectly(const Json& slots, const ProgressionTransposition& shift,
-                           const DisplayContext& display, const Echo& echo) {
+                           const DisplaySpelling& display, const Echo& echo) {
   ReplyArrays arrays;
   for (const Json& slotJson : slots) {
-    const SlotRequest slot = readSlot(slotJson, false);
-    if (!slot.chord || !slot.style) {
+    SlotRequest slot = readSlot(slotJson, false);
+    if (!slot.readable()) {
       arrays.appendEmpty();
       continue;
     }
-    const ParsedChord voiced = transposeChordDown(*slot.chord, shift.withinOctave);
-    arrays.maxInversions.push_back(maxManualInversion(voiced, *slot.style, slot.octave, slot.octaveShift));
-    const std::vector<int> notes =
-        voiceChord(voiced, *slot.style, slot.octave,
-                   VoicingOptions{slot.octaveShift, slot.dropBass, slot.inversion});
-    arrays.appendDisplay(*slot.chord, display, shiftNotes(notes, shift.withinOctave));
-    arrays.voicings.push_back(shiftNotes(notes, shift.total));
+    arrays.maxInversions.push_back(slotMaxInversion(slot.voicingSlot(), shift));
+    PlacedVoicing placed = voiceSlotDirectly(slot.voicingSlot(), shift);
+    arrays.appendDisplay(*slot.chord, display, placed.displayNotes);
+    arrays.voicings.push_back(std::move(placed.notes));
   }
   Json reply = std::move(arrays).payload();
   echo.into(reply);
@@ -246,13 +219,13 @@ struct SolverOptions {
 };
 
 HandlerReply voiceWithSolver(const SolverOptions& options, const Json& slots,
-                             const ProgressionTransposition& shift, const DisplayContext& display,
+                             const ProgressionTransposition& shift, const DisplaySpelling& display,
                              const Echo& echo) {
   std::vector<SlotRequest> requests;
   requests.reserve(slots.size());
   for (const Json& slotJson : slots) {
     requests.push_back(readSlot(slotJson, true));
-    if (!requests.back().chord || !requests.back().style)
+    if (!requests.back().readable())
       return solverError(kParseFailed, kParseFailed, "auto_voice_lead_parse_failed", {}, echo);
   }
   if (requests.empty())
@@ -261,24 +234,15 @@ HandlerReply voiceWithSolver(const SolverOptions& options, const Json& slots,
   ReplyArrays arrays;
   std::vector<AvlSlot> avlSlots;
   avlSlots.reserve(requests.size());
-  for (const SlotRequest& r : requests) {
-    AvlSlot slot;
-    slot.chord = transposeChordDown(*r.chord, shift.withinOctave);
-    slot.style = *r.style;
-    slot.octave = r.octave;
-    slot.octaveShift = r.octaveShift;
-    slot.dropBass = r.dropBass;
-    slot.inversion = r.inversion;
-    slot.manualNotes = r.manualNotes;
-    slot.autoVoiced = r.autoVoiced;
-    arrays.maxInversions.push_back(maxManualInversion(slot.chord, slot.style, slot.octave, slot.octaveShift));
-    avlSlots.push_back(std::move(slot));
+  for (SlotRequest& r : requests) {
+    avlSlots.push_back(r.voicingSlot());
+    arrays.maxInversions.push_back(slotMaxInversion(avlSlots.back(), shift));
   }
 
   takeAvlDebugLines();  // nothing left over from an earlier solve
-  std::vector<std::vector<int>> solved;
+  std::vector<PlacedVoicing> placed;
   try {
-    solved = solveProgression(avlSlots, options.allowBassChanges, options.includeDebug);
+    placed = leadProgression(avlSlots, shift, options.allowBassChanges, options.includeDebug);
   } catch (const std::exception& failure) {
     return solverError("auto_voice_lead failed", failure.what(), "auto_voice_lead_failed",
                        takeAvlDebugLines(), echo);
@@ -286,26 +250,8 @@ HandlerReply voiceWithSolver(const SolverOptions& options, const Json& slots,
   const std::vector<std::string> debug = takeAvlDebugLines();
 
   for (std::size_t i = 0; i < requests.size(); ++i) {
-    const SlotRequest& r = requests[i];
-    std::vector<int> shown, output;
-    if (r.hasManualNotes()) {
-      shown = solved[i];
-      output = shiftNotes(solved[i], shift.total);
-    } else {
-      const std::vector<int> placed = shiftNotes(solved[i], 12 * (r.octave - kSolverOctave));
-      auto place = [&](int semitones) {
-        std::vector<int> notes = shiftNotes(placed, semitones);  // ascending and distinct already
-        if (r.dropBass && !notes.empty()) {
-          notes.front() = std::max(0, notes.front() - 12);
-          sortAscending(notes);
-        }
-        return notes;
-      };
-      shown = place(0);
-      output = place(shift.total);
-    }
-    arrays.appendDisplay(*r.chord, display, shiftNotes(shown, shift.withinOctave));
-    arrays.voicings.push_back(output);
+    arrays.appendDisplay(*requests[i].chord, display, placed[i].displayNotes);
+    arrays.voicings.push_back(std::move(placed[i].notes));
   }
   Json reply = std::move(arrays).payload();
   if (options.includeDebug && !debug.empty()) reply["avl_debug"] = debug;
@@ -336,7 +282,7 @@ HandlerReply handleGenerateProgression(const Json& payload) {
                                     readBool(payload, "include_avl_debug", false)};
   const ProgressionTransposition shift =
       progressionTransposition(readInteger(payload, "semitone_transpose", 0));
-  const DisplayContext display = readDisplayContext(payload);
+  const DisplaySpelling display = readDisplaySpelling(payload);
   if (autoVoiceLead) return voiceWithSolver(solverOptions, *slots, shift, display, echo);
   return voiceDirectly(*slots, shift, display, echo);
 }

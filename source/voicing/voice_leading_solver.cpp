@@ -13,7 +13,6 @@ namespace {
 
 constexpr int kClosedStyle = 0;
 constexpr int kAnthemStyle = 2;
-constexpr int kSolverOctave = 3;
 constexpr int kLowestWideningBound = 36;  // base of the lowest octave the solver uses
 constexpr int kHighestWideningBound = 83; // top of the highest octave the solver uses
 

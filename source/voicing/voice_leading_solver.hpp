@@ -14,6 +14,9 @@
 
 namespace tw {
 
+// The solver works at this octave; callers move its voicings to each slot's own.
+inline constexpr int kSolverOctave = 3;
+
 struct AvlSlot {
   ParsedChord chord;
   VoicingStyle style = 0;

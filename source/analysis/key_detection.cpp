@@ -417,6 +417,10 @@ std::array<KeyCandidate, 36> rankKeys(const PreparedKeyInput& input) {
   return candidates;
 }
 
+KeyInputChord keyInputChord(const ParsedChord& chord) {
+  return {chord.root, chord.quality, chord.bass.value_or(0), chord.hasBass(), 1.0};
+}
+
 KeyContext detectKey(std::span<const KeyInputChord> chords) {
   if (chords.empty()) return KeyContext{0, false, false};
   return rankKeys(prepareKeyInput(chords)).front().key;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "chord/chord_parser.hpp"
 #include "chord/key_context.hpp"
 #include "chord/pitch_class.hpp"
 
@@ -19,6 +20,9 @@ struct KeyInputChord {
   bool hasBass = false;
   double weight = 1.0;  // a chord whose weight is not above 0 is left out
 };
+
+// A parsed chord at the weight of one.
+KeyInputChord keyInputChord(const ParsedChord& chord);
 
 struct KeyCandidate {
   KeyContext key;

@@ -25,16 +25,22 @@ ProgressionCorpus& progressionStore() {
 }
 }  // namespace
 
+void installContinuationCorpus(ContinuationCorpus corpus) {
+  continuationStore() = std::move(corpus);
+  ++continuationLoadCount();
+}
+
+void installProgressionCorpus(ProgressionCorpus corpus) { progressionStore() = std::move(corpus); }
+
 bool loadContinuationCorpus(std::span<const std::uint8_t> bytes) {
   auto decoded = decodeContinuationCorpus(bytes);
-  continuationStore() = decoded ? std::move(*decoded) : ContinuationCorpus{};
-  ++continuationLoadCount();
+  installContinuationCorpus(decoded ? std::move(*decoded) : ContinuationCorpus{});
   return decoded.has_value();
 }
 
 bool loadProgressionCorpus(std::span<const std::uint8_t> bytes) {
   auto decoded = decodeProgressionCorpus(bytes);
-  progressionStore() = decoded ? std::move(*decoded) : ProgressionCorpus{};
+  installProgressionCorpus(decoded ? std::move(*decoded) : ProgressionCorpus{});
   return decoded.has_value();
 }
 

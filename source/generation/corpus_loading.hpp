@@ -16,6 +16,11 @@ bool loadContinuationCorpus(std::span<const std::uint8_t> bytes);
 // True when the bytes held a valid progression corpus and it is now loaded.
 bool loadProgressionCorpus(std::span<const std::uint8_t> bytes);
 
+// Replace the process-wide corpora with ones already decoded (a caller that checks both files
+// before either replaces what is loaded).
+void installContinuationCorpus(ContinuationCorpus corpus);
+void installProgressionCorpus(ProgressionCorpus corpus);
+
 // The process-wide corpora (empty until a valid file is loaded).
 const ContinuationCorpus& continuationCorpus();
 // How many times the continuation corpus has been (re)loaded: what refers into it is stale

@@ -133,9 +133,15 @@ KeyChoice automaticKeyChoice() {
 std::optional<GeneratedProgression> generateLocalProgression(const std::string& genreKey, int length,
                                                              const KeyChoice& key, double temperature,
                                                              const ResolvedSpelling& spelling) {
+  return generateLocalProgression(genreKey, length, key, temperature, spelling, recentProgressions());
+}
+
+std::optional<GeneratedProgression> generateLocalProgression(const std::string& genreKey, int length,
+                                                             const KeyChoice& key, double temperature,
+                                                             const ResolvedSpelling& spelling,
+                                                             RecentProgressions& recent) {
   std::optional<AttemptResult> accepted;
   std::optional<AttemptResult> lastProduced;
-  auto& recent = recentProgressions();
   for (int n = 0; n < kAttempts && !accepted; ++n) {
     auto result = attempt(genreKey, length, key, temperature, spelling);
     if (!result) continue;

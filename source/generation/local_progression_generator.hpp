@@ -8,6 +8,7 @@
 
 #include "chord/key_context.hpp"
 #include "chord/pitch_spelling.hpp"
+#include "generation/recent_progressions.hpp"
 
 namespace tw {
 
@@ -41,5 +42,11 @@ KeyChoice automaticKeyChoice();
 std::optional<GeneratedProgression> generateLocalProgression(const std::string& genreKey, int length,
                                                              const KeyChoice& key, double temperature,
                                                              const ResolvedSpelling& spelling);
+
+// The same against a list of recent results of the caller's own.
+std::optional<GeneratedProgression> generateLocalProgression(const std::string& genreKey, int length,
+                                                             const KeyChoice& key, double temperature,
+                                                             const ResolvedSpelling& spelling,
+                                                             RecentProgressions& recent);
 
 }  // namespace tw

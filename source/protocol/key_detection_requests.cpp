@@ -35,8 +35,7 @@ HandlerReply handleDetectKey(const Json& payload) {
 
   std::vector<KeyInputChord> chords;
   chords.reserve(parse.chords.size());
-  for (const ParsedChord& chord : parse.chords)
-    chords.push_back({chord.root, chord.quality, chord.bass.value_or(0), chord.hasBass(), 1.0});
+  for (const ParsedChord& chord : parse.chords) chords.push_back(keyInputChord(chord));
   const KeyContext key = detectKey(chords);
 
   const ResolvedSpelling spelling = resolveSpelling(request, key, "");

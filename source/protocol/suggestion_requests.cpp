@@ -10,6 +10,7 @@
 #include "chord/pitch_spelling.hpp"
 #include "generation/corpus_loading.hpp"
 #include "generation/suggestion_engine.hpp"
+#include "generation/suggestion_names.hpp"
 #include "protocol/request_handlers.hpp"
 #include "protocol/spelling_request.hpp"
 
@@ -111,35 +112,22 @@ HandlerReply handleGetSuggestions(const Json& payload) {
 
   auto list = suggestChords(context, options);
 
-  SpellingOptions names = spelling.options();
+  SuggestionNames names(key, spelling.options(), options.flags);
   // Members go straight into the objects' maps: building each from an initializer list
   // copies it twice, which cost more than the ranking itself.
   Json suggestions = Json::array();
   auto& items = suggestions.get_ref<Json::array_t&>();
   items.reserve(list.size());
   std::size_t smartCount = 0;
-  std::array<std::string, 12> spelled;  // each pitch class's name in the key, spelled once
-  auto nameOf = [&](PitchClass pc) -> const std::string& {
-    std::string& name = spelled[static_cast<std::size_t>(reducePitchClass(pc))];
-    if (name.empty()) name = spellPitchInKey(key, pc, names);
-    return name;
-  };
   for (auto& x : list) {
-    std::string symbol = nameOf(x.root) + x.quality;
-    if (x.bass && *x.bass != x.root) {
-      symbol += '/';
-      symbol += nameOf(*x.bass);
-    }
-    const std::string_view quality = x.quality.empty() ? std::string_view("maj") : std::string_view(x.quality);
-    AnalysisChord named{x.root, std::string(quality), x.bass.value_or(0), x.bass && *x.bass != x.root};
     Json::object_t item;
-    item.emplace("symbol", std::move(symbol));
+    item.emplace("symbol", names.symbol(x));
     item.emplace("category", categoryName(x.category));
     item.emplace("label", std::move(x.label));
-    item.emplace("roman", romanSlashNumeral(key, named, options.flags));
-    item.emplace("score", std::round(x.score * 100.0) / 100.0);
+    item.emplace("roman", names.numeral(x));
+    item.emplace("score", roundedScore(x));
     item.emplace("notes", Json::array_t(x.notes.begin(), x.notes.end()));
-    item.emplace("colorCategory", qualityCategory(quality));
+    item.emplace("colorCategory", qualityCategory(SuggestionNames::quality(x)));
     item.emplace("isDiatonic", x.isDiatonic);
     if (x.isCurrent) item.emplace("isCurrent", true);
     if (x.category == kSmart) ++smartCount;

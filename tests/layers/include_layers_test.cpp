@@ -1,7 +1,9 @@
 // The layers import only downwards: the engine (chord, analysis, voicing, generation) knows no
-// JSON, protocol, host or data-set files; the protocol knows no host; the host and the data-set
-// tools know no face. Among the engine folders, imports never go round in a circle. Read from
-// the #include lines of the tree.
+// JSON, API, protocol, host or data-set files; the C++ API (its public headers and their
+// implementation) and the protocol stand side by side on the engine and know nothing of each
+// other; the host and the data-set tools know no face. Among the engine folders, imports never
+// go round in a circle; the public headers include only each other and the standard library.
+// Read from the #include lines of the tree.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,10 +22,13 @@ const fs::path kRoot = TONALWEAVER_SOURCE_DIR;
 
 const std::set<std::string> kEngine{"chord", "analysis", "voicing", "generation"};
 
-// Engine 0, protocol 1, host and the data-set tools 2, faces 3.
+// The public headers (include/tonalweaver) and their implementation (source/api).
+bool isApi(const std::string& folder) { return folder == "tonalweaver" || folder == "api"; }
+
+// Engine 0, the API and the protocol 1, host and the data-set tools 2, faces 3.
 int rankOf(const std::string& folder) {
   if (kEngine.contains(folder)) return 0;
-  if (folder == "protocol") return 1;
+  if (isApi(folder) || folder == "protocol") return 1;
   if (folder == "host" || folder == "datasets") return 2;
   return 3;
 }
@@ -57,6 +62,7 @@ std::vector<std::pair<std::string, Include>> includesUnder(const fs::path& folde
 
 std::vector<std::pair<std::string, Include>> allIncludes() {
   auto includes = includesUnder("source", true);
+  for (auto& header : includesUnder("include", true)) includes.push_back(std::move(header));
   for (auto& apps : includesUnder("apps", false)) includes.push_back(std::move(apps));
   return includes;
 }
@@ -74,19 +80,36 @@ TEST(IncludeLayers, ImportsGoOnlyDownwards) {
     if (include.angled) {
       // The JSON library belongs to the protocol (and to the data-set readers and the faces,
       // for the files they read and write themselves).
-      if (include.text.starts_with("nlohmann/") && (rankOf(layer) == 0 || layer == "host"))
+      if (include.text.starts_with("nlohmann/") && (rankOf(layer) == 0 || isApi(layer) || layer == "host"))
         upwards.push_back(include.file + ":" + std::to_string(include.line) + " includes <" + include.text + ">");
       continue;
     }
     const std::string target = targetFolder(include.text);
     if (target.empty() || !(kEngine.contains(target) || rankOf(target) < 3)) continue;
-    if (rankOf(target) > rankOf(layer))
+    const bool across = (isApi(layer) && target == "protocol") || (layer == "protocol" && isApi(target));
+    if (rankOf(target) > rankOf(layer) || across)
       upwards.push_back(include.file + ":" + std::to_string(include.line) + " includes \"" + include.text + "\"");
   }
   EXPECT_TRUE(upwards.empty()) << [&] {
     std::string list;
     for (const auto& line : upwards) list += "\n  " + line;
-    return "imports that go upwards:" + list;
+    return "imports that go upwards or across:" + list;
+  }();
+}
+
+// What an embedding program includes must build with nothing of this tree but the installed
+// headers.
+TEST(IncludeLayers, PublicHeadersIncludeOnlyEachOtherAndTheStandardLibrary) {
+  std::vector<std::string> foreign;
+  for (const auto& [layer, include] : includesUnder("include", true)) {
+    const bool standard = include.angled && include.text.find('/') == std::string::npos;
+    if (!standard && (include.angled || !include.text.starts_with("tonalweaver/")))
+      foreign.push_back(include.file + ":" + std::to_string(include.line) + " includes " + include.text);
+  }
+  EXPECT_TRUE(foreign.empty()) << [&] {
+    std::string list;
+    for (const auto& line : foreign) list += "\n  " + line;
+    return "public headers that include what is not installed:" + list;
   }();
 }
 

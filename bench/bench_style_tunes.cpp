@@ -2,8 +2,10 @@
 // sent as one "generate_progression" request with auto voice leading at octave 4, cold (the
 // voicer's candidate cache and the roughness cache emptied before every tune, outside the
 // timing). Items are chords, so items_per_second reads as chords per second.
+// TONALWEAVER_TUNES=n takes the first n lead sheets instead (profiling runs).
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -13,7 +15,11 @@
 
 namespace {
 
-constexpr std::size_t kTunes = 100;
+std::size_t tuneCount() {
+  const char* text = std::getenv("TONALWEAVER_TUNES");
+  const long n = text ? std::atol(text) : 0;
+  return n > 0 ? static_cast<std::size_t>(n) : 100;
+}
 const char* const kStyles[] = {"closed", "shell", "anthem", "split", "guide-color", "velmaro"};
 
 struct Tune {
@@ -25,8 +31,9 @@ const std::vector<std::string>& leadSheets() {
   static const auto sheets = [] {
     std::vector<std::string> out;
     tw::DatasetReading reading = tw::readJazzCorpus(TONALWEAVER_DATASETS_DIR);
+    const std::size_t tunes = tuneCount();
     for (const auto& piece : reading.pieces) {
-      if (out.size() == kTunes) break;
+      if (out.size() == tunes) break;
       std::string symbols;
       for (const auto& c : piece.chords) symbols += c.chord.symbol + ' ';
       out.push_back(symbols);

@@ -61,13 +61,18 @@ double BeamPredecessors::terms(std::size_t p, const BeamTarget& target, double*&
   return t;
 }
 
-BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, std::size_t* priced) {
+BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double atLeast, std::size_t* priced) {
   const std::size_t n = states_.size();
   const VoicingShape& b = *target.shape;
   const double entry = target.entry;
   double* row = known_.row(target.index);
-  std::size_t bestPos = 0;
-  double bestTotal = -kUnbounded;
+  // Totals below `atLeast` are of no interest: they start as the best so far, held by no state.
+  std::size_t bestPos = n;
+  double bestTotal = atLeast > -kUnbounded ? passingFloor(atLeast) : -kUnbounded;
+  const auto choice = [&]() -> Choice {
+    if (bestPos == n) return {-kUnbounded, -1};
+    return {bestTotal, static_cast<std::int32_t>(states_[bestPos].index)};
+  };
   auto consider = [&](std::size_t p, double total) {
     if (total > bestTotal || (total == bestTotal && p < bestPos)) {
       bestTotal = total;
@@ -76,7 +81,7 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, std::s
   };
   if (b.size == 0) {  // nothing to bound with: every state is priced
     for (std::size_t p = 0; p < n; ++p) consider(p, (states_[p].score + terms(p, target, row, priced)) + entry);
-    return {bestTotal, static_cast<std::int32_t>(states_[bestPos].index)};
+    return choice();
   }
 
   // States in beam order. A state is priced only when no bound rules it out: the ceiling (no
@@ -114,7 +119,7 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, std::s
     }
     consider(p, price(p, target, row, entry, bestTotal, priced));
   }
-  return {bestTotal, static_cast<std::int32_t>(states_[bestPos].index)};
+  return choice();
 }
 
 // The total through state `p`: its score, the transition terms and the entry score. The

@@ -69,10 +69,12 @@ class BeamPredecessors {
 
   struct Choice {
     double total = 0.0;   // the state's score plus the transition terms, plus the entry score
-    std::int32_t from = -1;  // the state's index
+    std::int32_t from = -1;  // the state's index; -1 when no total reaches `atLeast`
   };
-  // `priced` counts the transitions priced (not found in the memo).
-  Choice best(const BeamTarget& target, std::size_t* priced);
+  // The best total into the target and the state it comes from, when that total can reach
+  // `atLeast`; otherwise (every total stays below it by more than the comparison margin)
+  // {-infinity, -1}. `priced` counts the transitions priced (not found in the memo).
+  Choice best(const BeamTarget& target, double atLeast, std::size_t* priced);
 
  private:
   double terms(std::size_t p, const BeamTarget& target, double*& row, std::size_t* priced);

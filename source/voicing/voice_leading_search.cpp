@@ -46,6 +46,7 @@ struct ScoredCandidates {
   std::vector<double> entry;        // the unary score and the terms of entering the candidate
   std::vector<VoicingShape> shapes;
   std::vector<NearestNotes> nearest;
+  std::vector<std::uint32_t> entryOrder;  // kept positions by descending entry score, ties in order
 };
 
 bool sameTraits(const AvlChordTraits& a, const AvlChordTraits& b) {
@@ -98,6 +99,10 @@ ScoredCandidates scoreCandidates(const AvlSearchChord& chord, const AvlOptions& 
     s.shapes.push_back(shapeOf(v));
     s.nearest.push_back(nearestNotes(s.shapes.back()));
   }
+  s.entryOrder.resize(s.entry.size());
+  for (std::size_t k = 0; k < s.entryOrder.size(); ++k) s.entryOrder[k] = static_cast<std::uint32_t>(k);
+  std::stable_sort(s.entryOrder.begin(), s.entryOrder.end(),
+                   [&](std::uint32_t x, std::uint32_t y) { return s.entry[x] > s.entry[y]; });
   return s;
 }
 
@@ -139,6 +144,7 @@ class ScoredChords {
       std::vector<double>().swap(s.entry);
       std::vector<VoicingShape>().swap(s.shapes);
       std::vector<NearestNotes>().swap(s.nearest);
+      std::vector<std::uint32_t>().swap(s.entryOrder);
       --whole_;
     }
   }
@@ -284,6 +290,7 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
   std::vector<double> prevScores, scores;
   std::vector<std::uint32_t> order;
   std::vector<BeamState> beam;
+  std::priority_queue<double, std::vector<double>, std::greater<double>> places;  // the beam's scores so far
 
   for (std::size_t c = 0; c < chords.size(); ++c) {
     const auto& chord = chords[c];
@@ -321,11 +328,26 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
     const bool bassRule = bassRuleApplies(options, chords[c - 1].traits, chord.traits);
     BeamPredecessors predecessors(beam, rules, bassRule, memo,
                                   memo.rowsOf(scoredOf[c - 1], scoredOf[c], bassRule, count, prevCount));
-    for (std::size_t k = 0; k < count; ++k) {
-      const auto choice =
-          predecessors.best({k, &now.shapes[k], &now.nearest[k], now.entry[k]}, stats ? &stats->transitions : nullptr);
+    // Only the scores that can reach the next beam (or, after the last chord, the best one)
+    // are needed exactly. Candidates are led into in descending entry score, so that the bar
+    // they must clear rises early; one that cannot clear it keeps no score.
+    const bool last = c + 1 == chords.size();
+    const bool beamCut = !last && count > kAvlBeamWidth;
+    places = {};
+    double bar = -std::numeric_limits<double>::infinity();
+    for (std::uint32_t k : now.entryOrder) {
+      const auto choice = predecessors.best({k, &now.shapes[k], &now.nearest[k], now.entry[k]}, bar,
+                                            stats ? &stats->transitions : nullptr);
       scores[k] = choice.total;
       predecessor[c][k] = choice.from;
+      if (choice.from < 0) continue;
+      if (last) {
+        bar = std::max(bar, choice.total);
+      } else if (beamCut) {
+        places.push(choice.total);
+        if (places.size() > kAvlBeamWidth) places.pop();
+        if (places.size() == kAvlBeamWidth) bar = places.top();
+      }
     }
     std::swap(prevScores, scores);
     scored.trim(scoredOf[c]);

@@ -2,47 +2,92 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace tw {
 
 namespace {
 
 constexpr int kMaxNotes = static_cast<int>(Voicing::kCapacity);
-constexpr int kStride = kMaxNotes + 1;
+constexpr int kStride = 16;  // a grid row: the cells of one note of `a`, room for a whole vector
 
 static_assert(avlWeight(AvlWeight::LeadingDistance) <= 0 && avlWeight(AvlWeight::TopMotion) <= 0 &&
                   avlWeight(AvlWeight::ParallelPerfect) <= 0 && avlWeight(AvlWeight::VoiceOverlap) <= 0,
               "the transition bounds take distance, top motion, parallels and overlaps as penalties");
+static_assert(kStride >= kMaxNotes + 1 && kGridCells == (kMaxNotes + 1) * kStride,
+              "a grid row holds every cell of the extended voicing");
 
 bool isPerfectInterval(int semitones) {
   const int r = std::abs(semitones) % 12;
   return r == 0 || r == 7;
 }
 
+// Eight grid cells side by side. A cell costs at most 25 moves of 127 semitones, well inside
+// 16 bits.
+using Lanes = std::int16_t __attribute__((vector_size(16)));
+using LaneBytes = std::uint8_t __attribute__((vector_size(8)));
+constexpr int kLanes = 8;
+constexpr std::int16_t kFar = 0x3fff;  // beyond any cell's cost
+
+Lanes minOf(Lanes x, Lanes y) { return x < y ? x : y; }
+Lanes absOf(Lanes x) { return x < 0 ? -x : x; }
+
+// Every lane moved `k` lanes up, the lowest `k` lanes zero.
+template <int k>
+Lanes shiftUp(Lanes x) {
+  if constexpr (k == 1) return __builtin_shufflevector(x, Lanes{}, 8, 0, 1, 2, 3, 4, 5, 6);
+  else if constexpr (k == 2) return __builtin_shufflevector(x, Lanes{}, 8, 9, 0, 1, 2, 3, 4, 5);
+  else return __builtin_shufflevector(x, Lanes{}, 8, 9, 10, 11, 0, 1, 2, 3);
+}
+
+// Lane j: the sum of lanes 0..j.
+Lanes prefixSums(Lanes x) {
+  x += shiftUp<1>(x);
+  x += shiftUp<2>(x);
+  return x + shiftUp<4>(x);
+}
+
+// Lane j: the smallest of lanes 0..j.
+Lanes prefixMinima(Lanes x) {
+  constexpr Lanes far1{kFar, 0, 0, 0, 0, 0, 0, 0};
+  constexpr Lanes far2{kFar, kFar, 0, 0, 0, 0, 0, 0};
+  constexpr Lanes far4{kFar, kFar, kFar, kFar, 0, 0, 0, 0};
+  x = minOf(x, shiftUp<1>(x) | far1);
+  x = minOf(x, shiftUp<2>(x) | far2);
+  return minOf(x, shiftUp<4>(x) | far4);
+}
+
 // The accumulated cost of every cell, (n + 1) x (m + 1), row by row. Gives up (false) as soon
 // as the distance is certain to exceed `limit`: the path passes row i at a cell that cost at
 // least the row's smallest entry, and then every later row of a's own notes, each at least as
 // far as its note's nearest one in b.
-bool fillCosts(const VoicingShape& a, const VoicingShape& b, int* cost, int limit, const NearestNotes* nearestB) {
+bool fillCostsOneByOne(const VoicingShape& a, const VoicingShape& b, std::int16_t* cost, int limit,
+                       const NearestNotes* nearestB) {
   const int n = a.size, m = b.size;
   const std::uint8_t* bn = b.extended.data();
   int rowsAhead = 0;  // the nearest distances of a's notes in the rows after the current one
   if (nearestB)
     for (int i = 1; i < n; ++i) rowsAhead += (*nearestB)[a.extended[static_cast<std::size_t>(i)]];
   const int a0 = a.extended[0];
-  cost[0] = std::abs(a0 - bn[0]);
-  int smallest = cost[0];
-  for (int j = 1; j <= m; ++j) smallest = std::min(smallest, cost[j] = cost[j - 1] + std::abs(a0 - bn[j]));
+  int left = cost[0] = static_cast<std::int16_t>(std::abs(a0 - bn[0]));
+  int smallest = left;
+  for (int j = 1; j <= m; ++j) {
+    left += std::abs(a0 - bn[j]);
+    cost[j] = static_cast<std::int16_t>(left);
+    smallest = std::min(smallest, left);
+  }
   if (smallest + rowsAhead > limit) return false;
   for (int i = 1; i <= n; ++i) {
-    const int* above = cost + (i - 1) * kStride;
-    int* row = cost + i * kStride;
+    const std::int16_t* above = cost + (i - 1) * kStride;
+    std::int16_t* row = cost + i * kStride;
     const int ai = a.extended[static_cast<std::size_t>(i)];
-    int left = row[0] = above[0] + std::abs(ai - bn[0]);
+    left = above[0] + std::abs(ai - bn[0]);
+    row[0] = static_cast<std::int16_t>(left);
     smallest = left;
     for (int j = 1; j <= m; ++j) {
       const int fromAbove = std::min(above[j], above[j - 1]);  // off the chain through `left`
-      left = row[j] = std::abs(ai - bn[j]) + std::min(fromAbove, left);
+      left = std::abs(ai - bn[j]) + std::min(fromAbove, left);
+      row[j] = static_cast<std::int16_t>(left);
       smallest = std::min(smallest, left);
     }
     if (i < n && nearestB) rowsAhead -= (*nearestB)[ai];
@@ -51,8 +96,57 @@ bool fillCosts(const VoicingShape& a, const VoicingShape& b, int* cost, int limi
   return true;
 }
 
+// The same grid a row at a time, for a `b` of at most seven notes (one vector per row). Along a
+// row, cell j = d_j + min(up_j, cell j-1), where up_j is the smaller of the two cells above;
+// with P_j the sum of d_0..d_j that is P_j + min over k <= j of (d_k + up_k - P_k): a prefix sum
+// and a prefix minimum. Lanes past the last column fill with values no real lane reads.
+bool fillCostsByRows(const VoicingShape& a, const VoicingShape& b, std::int16_t* cost, int limit,
+                     const NearestNotes* nearestB) {
+  const int n = a.size, m = b.size;
+  LaneBytes bytes;
+  std::memcpy(&bytes, b.extended.data(), sizeof bytes);
+  const Lanes notesB = __builtin_convertvector(bytes, Lanes);
+  Lanes beyond{};  // all ones past the last column
+  for (int j = m + 1; j < kLanes; ++j) beyond[j] = -1;
+  const bool limited = limit < kFar;
+  int rowsAhead = 0;
+  if (limited && nearestB)
+    for (int i = 1; i < n; ++i) rowsAhead += (*nearestB)[a.extended[static_cast<std::size_t>(i)]];
+  // Whether every real cell of the row stays above what the distance may still reach.
+  auto exceeds = [&](Lanes row, int i) {
+    if (!limited || i >= n) return false;
+    if (i > 0 && nearestB) rowsAhead -= (*nearestB)[a.extended[static_cast<std::size_t>(i)]];
+    const Lanes reach = Lanes{} + static_cast<std::int16_t>(std::max(limit - rowsAhead, -1));
+    const Lanes over = (row > reach) | beyond;
+    std::uint64_t halves[2];
+    std::memcpy(halves, &over, sizeof halves);
+    return (halves[0] & halves[1]) == ~std::uint64_t{0};
+  };
+
+  Lanes above = prefixSums(absOf(notesB - static_cast<std::int16_t>(a.extended[0])));
+  std::memcpy(cost, &above, sizeof above);
+  if (exceeds(above, 0)) return false;
+  for (int i = 1; i <= n; ++i) {
+    const Lanes d = absOf(notesB - static_cast<std::int16_t>(a.extended[static_cast<std::size_t>(i)]));
+    constexpr Lanes far1{kFar, 0, 0, 0, 0, 0, 0, 0};
+    const Lanes up = minOf(above, shiftUp<1>(above) | far1);
+    const Lanes sums = prefixSums(d);
+    const Lanes row = prefixMinima(d + up - sums) + sums;
+    std::memcpy(cost + i * kStride, &row, sizeof row);
+    if (exceeds(row, i)) return false;
+    above = row;
+  }
+  return true;
+}
+
+bool fillCosts(const VoicingShape& a, const VoicingShape& b, std::int16_t* cost, int limit,
+               const NearestNotes* nearestB) {
+  if (b.size < kLanes) return fillCostsByRows(a, b, cost, limit, nearestB);
+  return fillCostsOneByOne(a, b, cost, limit, nearestB);
+}
+
 // The end cell: the smallest of (n-1, m), (n, m-1), (n-1, m-1), the first listed on a tie.
-void endCell(const int* cost, int n, int m, int& i, int& j) {
+void endCell(const std::int16_t* cost, int n, int m, int& i, int& j) {
   i = n - 1;
   j = m;
   if (cost[n * kStride + m - 1] < cost[i * kStride + j]) i = n, j = m - 1;
@@ -61,7 +155,7 @@ void endCell(const int* cost, int n, int m, int& i, int& j) {
 
 // One step back along the path from (i, j) != (0, 0): among (i-1, j), (i, j-1), (i-1, j-1)
 // the smallest, the first listed on a tie; the first row and column go straight back.
-void stepBack(const int* cost, int& i, int& j) {
+void stepBack(const std::int16_t* cost, int& i, int& j) {
   if (i == 0) {
     --j;
   } else if (j == 0) {
@@ -84,7 +178,7 @@ struct AlignmentPenalties {
   bool overlap = false;
 };
 
-AlignmentPenalties readPenalties(const int* cost, const VoicingShape& a, const VoicingShape& b, int i, int j) {
+AlignmentPenalties readPenalties(const std::int16_t* cost, const VoicingShape& a, const VoicingShape& b, int i, int j) {
   AlignmentPenalties found;
   int movedFrom[2 * kMaxNotes + 1], motion[2 * kMaxNotes + 1];
   int moved = 0;
@@ -147,7 +241,7 @@ VoicingShape shapeOf(const Voicing& v) {
 AvlAlignment alignShapes(const VoicingShape& a, const VoicingShape& b) {
   AvlAlignment out;
   if (a.size == 0 || b.size == 0) return out;
-  int cost[kStride * kStride];
+  std::int16_t cost[kGridCells];
   fillCosts(a, b, cost, std::numeric_limits<int>::max(), nullptr);
   int i, j;
   endCell(cost, a.size, b.size, i, j);

@@ -54,6 +54,9 @@ double transitionTerms(const VoicingShape& a, const VoicingShape& b, const Trans
 using NearestNotes = std::array<std::uint8_t, 128>;
 NearestNotes nearestNotes(const VoicingShape& voicing);
 
+// The alignment grid: a row of 16 cells for each note of the earlier voicing and its repeat.
+inline constexpr std::size_t kGridCells = (Voicing::kCapacity + 1) * 16;
+
 // transitionTerms in two steps, so that the alignment's penalties (parallels and overlaps) are
 // read off the grid only for moves that may be chosen.
 class TransitionPricing {
@@ -73,7 +76,7 @@ class TransitionPricing {
   const VoicingShape& b_;
   const TransitionRules& rules_;
   bool bassRule_;
-  int cost_[(Voicing::kCapacity + 1) * (Voicing::kCapacity + 1)];
+  std::int16_t cost_[kGridCells];
   int endI_ = 0, endJ_ = 0;
   bool exceeded_ = false;
 };

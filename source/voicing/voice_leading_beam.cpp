@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 namespace tw {
 
@@ -20,6 +24,33 @@ int nearestSum(const VoicingShape& from, const NearestNotes& to) {
   int sum = 0;
   for (int i = 0; i < from.size; ++i) sum += to[from.extended[static_cast<std::size_t>(i)]];
   return sum;
+}
+
+// Eight states at a time, four side by side.
+constexpr std::size_t kBlock = 8;
+constexpr std::size_t kSide = 4;
+using Floats = float __attribute__((vector_size(16)));
+using FloatBits = std::int32_t __attribute__((vector_size(16)));
+
+Floats absOf(Floats x) { return reinterpret_cast<Floats>(reinterpret_cast<FloatBits>(x) & 0x7fffffff); }
+Floats minOf(Floats x, Floats y) { return x < y ? x : y; }
+Floats splat(float x) { return Floats{} + x; }
+
+Floats loadSide(const float* from) {
+  Floats x;
+  std::memcpy(&x, from, sizeof x);
+  return x;
+}
+
+// Bit k set when lane k of the comparison holds.
+unsigned laneBits(FloatBits holds) {
+#if defined(__SSE__)
+  return static_cast<unsigned>(_mm_movemask_ps(reinterpret_cast<__m128>(holds)));
+#else
+  unsigned bits = 0;
+  for (std::size_t k = 0; k < kSide; ++k) bits |= (holds[k] & 1u) << k;
+  return bits;
+#endif
 }
 
 }  // namespace
@@ -46,6 +77,19 @@ BeamPredecessors::BeamPredecessors(std::span<const BeamState> states, const Tran
   for (const BeamState& state : states) {
     low_.push_back(state.shape->low);
     top_.push_back(state.shape->top);
+  }
+  const std::size_t padded = (states.size() + kBlock - 1) / kBlock * kBlock;
+  if (!states.empty()) scoreOffset_ = states.front().score;
+  relativeScore_.assign(padded, -std::numeric_limits<float>::infinity());
+  lowNote_.assign(padded, 0.0f);
+  topNote_.assign(padded, 0.0f);
+  for (std::size_t p = 0; p < states.size(); ++p) {
+    const VoicingShape& shape = *states[p].shape;
+    // Single notes and empty voicings are bounded one by one: the coarse bound lets them pass.
+    relativeScore_[p] = shape.size > 1 ? static_cast<float>(states[p].score - scoreOffset_)
+                                       : std::numeric_limits<float>::infinity();
+    lowNote_[p] = static_cast<float>(shape.low);
+    topNote_[p] = static_cast<float>(shape.top);
   }
 }
 
@@ -98,10 +142,37 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
   const double lowB = b.low, topB = b.top;
   const bool singleB = b.size == 1;
   const double beyondScore = ceiling_ + entry;  // the most a state's score can gain
-  for (std::size_t p = 0; p < n; ++p) {
+  // Blocks of eight states first pass a coarse form of the first bound together: in single
+  // precision, relative to the first state's score, with a margin far above the rounding of
+  // its few operations.
+  const Floats lowBs = splat(b.low), topBs = splat(b.top);
+  const Floats heldTops = splat(static_cast<float>(heldTop)), heldBasses = splat(static_cast<float>(heldBass));
+  constexpr float kDistanceF = static_cast<float>(kDistance), kTopF = static_cast<float>(kTop);
+  auto mayReach = [&](std::size_t start, double floor) {
+    const double relativeFloor = floor - scoreOffset_ - beyondScore;
+    const Floats threshold = splat(static_cast<float>(relativeFloor - (1e-4 + 1e-5 * std::abs(relativeFloor))));
+    unsigned bits = 0;
+    for (std::size_t side = 0; side < kBlock; side += kSide) {
+      const Floats low = loadSide(lowNote_.data() + start + side), top = loadSide(topNote_.data() + start + side);
+      const Floats topMove = absOf(top - topBs);
+      const Floats endCell = minOf(minOf(absOf(top - lowBs), absOf(low - topBs)), topMove);
+      Floats bound = loadSide(relativeScore_.data() + start + side) + kTopF * topMove +
+                     kDistanceF * (absOf(low - lowBs) + endCell);
+      bound += reinterpret_cast<Floats>((top == topBs) & reinterpret_cast<FloatBits>(heldTops));
+      bound += reinterpret_cast<Floats>((low == lowBs) & reinterpret_cast<FloatBits>(heldBasses));
+      bits |= laneBits(bound >= threshold) << side;
+    }
+    return bits;
+  };
+  for (std::size_t start = 0; start < n; start += kBlock) {
+    if (states_[start].score + beyondScore < passingFloor(bestTotal)) break;
+    unsigned lanes = bestTotal > -kUnbounded ? mayReach(start, passingFloor(bestTotal)) : 0xffu;
+    for (; lanes != 0; lanes &= lanes - 1) {
+    const std::size_t p = start + static_cast<std::size_t>(__builtin_ctz(lanes));
+    if (p >= n) break;
     const BeamState& state = states_[p];
     const double floor = passingFloor(bestTotal);
-    if (state.score + beyondScore < floor) break;  // scores only fall along the beam
+    if (state.score + beyondScore < floor) return choice();  // scores only fall along the beam
     if (row && !std::isnan(row[state.index])) {
       consider(p, (state.score + row[state.index]) + entry);
       continue;
@@ -118,6 +189,7 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
       if (kDistance * distance + others < floor) continue;
     }
     consider(p, price(p, target, row, entry, bestTotal, priced));
+    }
   }
   return choice();
 }

@@ -88,6 +88,10 @@ class BeamPredecessors {
   TransitionMemo& memo_;
   TransitionMemo::Rows& known_;
   std::vector<double> low_, top_;  // per state: its outer notes, ready for the first bound
+  // The same per state in single precision, padded to whole blocks of eight, with the score
+  // taken relative to the first state's: a coarse first bound for eight states at once.
+  double scoreOffset_ = 0.0;
+  std::vector<float> relativeScore_, lowNote_, topNote_;
 };
 
 }  // namespace tw

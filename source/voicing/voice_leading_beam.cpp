@@ -20,10 +20,15 @@ constexpr double kUnbounded = std::numeric_limits<double>::infinity();
 // total by more than the margin.
 double passingFloor(double bestTotal) { return bestTotal - 1e-9 * (1.0 + std::abs(bestTotal)); }
 
+// Every note of `from` is aligned at least as far as its nearest note in the other voicing.
 int nearestSum(const VoicingShape& from, const NearestNotes& to) {
-  int sum = 0;
-  for (int i = 0; i < from.size; ++i) sum += to[from.extended[static_cast<std::size_t>(i)]];
-  return sum;
+  const std::uint8_t* n = from.notes.data();
+  // Up to eight notes (most voicings), written out: the table reads need no loop.
+  const int low = ((to[n[0]] + to[n[1]]) + (to[n[2]] + to[n[3]])) + ((to[n[4]] + to[n[5]]) + (to[n[6]] + to[n[7]]));
+  if (from.size <= 8) return low;
+  int high = 0;
+  for (std::size_t i = 8; i < from.notes.size(); ++i) high += to[n[i]];
+  return low + high;
 }
 
 // Eight states at a time, four side by side.
@@ -164,33 +169,39 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
     }
     return bits;
   };
-  for (std::size_t start = 0; start < n; start += kBlock) {
-    if (states_[start].score + beyondScore < passingFloor(bestTotal)) break;
-    unsigned lanes = bestTotal > -kUnbounded ? mayReach(start, passingFloor(bestTotal)) : 0xffu;
-    for (; lanes != 0; lanes &= lanes - 1) {
-    const std::size_t p = start + static_cast<std::size_t>(__builtin_ctz(lanes));
-    if (p >= n) break;
+  // A state passed by the coarse bound: the exact bounds, then the price.
+  auto weigh = [&](std::size_t p) {
     const BeamState& state = states_[p];
-    const double floor = passingFloor(bestTotal);
-    if (state.score + beyondScore < floor) return choice();  // scores only fall along the beam
     if (row && !std::isnan(row[state.index])) {
       consider(p, (state.score + row[state.index]) + entry);
-      continue;
+      return;
     }
     const VoicingShape& a = *state.shape;
     if (bestTotal > -kUnbounded && a.size > 0) {
+      const double floor = passingFloor(bestTotal);
       const double lowMove = std::abs(low_[p] - lowB), topMove = std::abs(top_[p] - topB);
       double endCell = std::min(std::min(std::abs(top_[p] - lowB), std::abs(low_[p] - topB)), topMove);
       if (singleB && a.size == 1) endCell = 0.0;
       const double others = state.score + kTop * topMove + (top_[p] == topB ? heldTop : 0.0) +
                             (low_[p] == lowB ? heldBass : 0.0) + beyondScore;
-      if (kDistance * (lowMove + endCell) + others < floor) continue;
-      const int distance = std::max(nearestSum(a, *target.nearest), nearestSum(b, *state.nearest));
-      if (kDistance * distance + others < floor) continue;
+      if (kDistance * (lowMove + endCell) + others < floor) return;
+      if (kDistance * nearestSum(a, *target.nearest) + others < floor) return;
+      if (kDistance * nearestSum(b, *state.nearest) + others < floor) return;
     }
     consider(p, price(p, target, row, entry, bestTotal, priced));
+  };
+  [&] {
+    for (std::size_t start = 0; start < n; start += kBlock) {
+      if (states_[start].score + beyondScore < passingFloor(bestTotal)) return;
+      unsigned lanes = bestTotal > -kUnbounded ? mayReach(start, passingFloor(bestTotal)) : 0xffu;
+      for (; lanes != 0; lanes &= lanes - 1) {
+        const std::size_t p = start + static_cast<std::size_t>(__builtin_ctz(lanes));
+        if (p >= n) return;
+        if (states_[p].score + beyondScore < passingFloor(bestTotal)) return;  // scores only fall along the beam
+        weigh(p);
+      }
     }
-  }
+  }();
   return choice();
 }
 
@@ -200,16 +211,16 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
 double BeamPredecessors::price(std::size_t p, const BeamTarget& target, double*& row, double entry,
                                double bestTotal, std::size_t* priced) {
   const BeamState& state = states_[p];
+  TransitionPricing pricing(*state.shape, *target.shape, rules_, bassRule_);
   // The distance beyond which the move cannot reach the best total (with room to spare).
   int limit = std::numeric_limits<int>::max();
   if (bestTotal > -kUnbounded) {
-    const double others = transitionTermsBound(*state.shape, *target.shape, rules_, bassRule_, 0);
+    const double others = pricing.withDistance(0);
     const double room = (state.score + others + entry - passingFloor(bestTotal)) / -avlWeight(AvlWeight::LeadingDistance);
     if (room < 0) return -kUnbounded;
     if (room < 1e6) limit = static_cast<int>(room) + 1;
   }
-  const TransitionPricing pricing(*state.shape, *target.shape, rules_, bassRule_, limit, target.nearest);
-  if (pricing.exceeded()) return -kUnbounded;
+  if (!pricing.align(limit, target.nearest)) return -kUnbounded;
   const double unpenalised = (state.score + pricing.withoutPenalties()) + entry;
   if (unpenalised < passingFloor(bestTotal)) return unpenalised;
   const double t = pricing.terms();

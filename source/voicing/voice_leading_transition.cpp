@@ -202,34 +202,16 @@ AlignmentPenalties readPenalties(const std::int16_t* cost, const VoicingShape& a
   return found;
 }
 
-double countChangeTerm(const VoicingShape& a, const VoicingShape& b) {
-  return avlWeight(AvlWeight::NoteCountChange) * std::abs(a.size - b.size);
-}
-
-// The terms read off the outer voices and the style rules, added in the cost's own order.
-double outerTerms(double score, const VoicingShape& a, const VoicingShape& b,
-                  const TransitionRules& rules, bool bassRule) {
-  if (a.size >= 2 && b.size >= 2) {
-    const int outerA = a.top - a.low, outerB = b.top - b.low;
-    if (isPerfectInterval(outerA) && b.low != a.low && outerB == outerA)
-      score += avlWeight(AvlWeight::OuterParallel);
-    const int topMove = b.top - a.top, bassMove = b.low - a.low;
-    const bool similar = (topMove > 0 && bassMove > 0) || (topMove < 0 && bassMove < 0);
-    if (outerB > 0 && outerB % 12 == 0 && similar && std::abs(topMove) > 2 && std::abs(bassMove) >= 3)
-      score += avlWeight(AvlWeight::OuterLeapToOctave);
-  }
-  if (b.top == a.top) score += rules.staticTop;
-  if (bassRule && b.low == a.low) score += rules.staticBass;
-  return score;
-}
-
 }  // namespace
 
 VoicingShape shapeOf(const Voicing& v) {
   VoicingShape s;
   s.size = static_cast<int>(v.size());
-  for (int i = 0; i < s.size; ++i)
+  s.notes.fill(kNoNote);
+  for (int i = 0; i < s.size; ++i) {
     s.extended[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v[static_cast<std::size_t>(i)]);
+    s.notes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v[static_cast<std::size_t>(i)]);
+  }
   if (s.size > 0) {
     s.extended[static_cast<std::size_t>(s.size)] = static_cast<std::uint8_t>(v.front());
     s.top = v.back();
@@ -267,38 +249,63 @@ TransitionRules transitionRules(const AvlOptions& options) {
 }
 
 TransitionPricing::TransitionPricing(const VoicingShape& a, const VoicingShape& b,
-                                     const TransitionRules& rules, bool bassRule, int distanceLimit,
-                                     const NearestNotes* nearestB)
-    : a_(a), b_(b), rules_(rules), bassRule_(bassRule) {
+                                     const TransitionRules& rules, bool bassRule)
+    : a_(a), b_(b), countChange_(avlWeight(AvlWeight::NoteCountChange) * std::abs(a.size - b.size)) {
   if (a.size == 0 || b.size == 0) return;
-  exceeded_ = !fillCosts(a, b, cost_, distanceLimit, nearestB);
-  if (!exceeded_) endCell(cost_, a.size, b.size, endI_, endJ_);
+  if (a.size >= 2 && b.size >= 2) {
+    const int outerA = a.top - a.low, outerB = b.top - b.low;
+    if (isPerfectInterval(outerA) && b.low != a.low && outerB == outerA)
+      outer_[outerCount_++] = avlWeight(AvlWeight::OuterParallel);
+    const int topMove = b.top - a.top, bassMove = b.low - a.low;
+    const bool similar = (topMove > 0 && bassMove > 0) || (topMove < 0 && bassMove < 0);
+    if (outerB > 0 && outerB % 12 == 0 && similar && std::abs(topMove) > 2 && std::abs(bassMove) >= 3)
+      outer_[outerCount_++] = avlWeight(AvlWeight::OuterLeapToOctave);
+  }
+  if (b.top == a.top) outer_[outerCount_++] = rules.staticTop;
+  if (bassRule && b.low == a.low) outer_[outerCount_++] = rules.staticBass;
+}
+
+// The distance and top-motion terms are in `score`; the count change and the outer terms follow.
+double TransitionPricing::sumFrom(double score) const {
+  score += avlWeight(AvlWeight::TopMotion) * std::abs(b_.top - a_.top);
+  score += countChange_;
+  return score;
+}
+
+double TransitionPricing::withDistance(int distance) const {
+  if (a_.size == 0 || b_.size == 0) return countChange_;
+  double score = sumFrom(avlWeight(AvlWeight::LeadingDistance) * distance);
+  for (int k = 0; k < outerCount_; ++k) score += outer_[static_cast<std::size_t>(k)];
+  return score;
+}
+
+bool TransitionPricing::align(int distanceLimit, const NearestNotes* nearestB) {
+  if (a_.size == 0 || b_.size == 0) return true;
+  if (!fillCosts(a_, b_, cost_, distanceLimit, nearestB)) return false;
+  endCell(cost_, a_.size, b_.size, endI_, endJ_);
+  return true;
 }
 
 double TransitionPricing::withoutPenalties() const {
-  const double countChange = countChangeTerm(a_, b_);
-  if (a_.size == 0 || b_.size == 0) return countChange;
-  double score = avlWeight(AvlWeight::LeadingDistance) * cost_[endI_ * kStride + endJ_];
-  score += avlWeight(AvlWeight::TopMotion) * std::abs(b_.top - a_.top);
-  score += countChange;
-  return outerTerms(score, a_, b_, rules_, bassRule_);
+  if (a_.size == 0 || b_.size == 0) return countChange_;
+  return withDistance(cost_[endI_ * kStride + endJ_]);
 }
 
 double TransitionPricing::terms() const {
-  const double countChange = countChangeTerm(a_, b_);
-  if (a_.size == 0 || b_.size == 0) return countChange;
+  if (a_.size == 0 || b_.size == 0) return countChange_;
   const AlignmentPenalties found = readPenalties(cost_, a_, b_, endI_, endJ_);
-  double score = avlWeight(AvlWeight::LeadingDistance) * cost_[endI_ * kStride + endJ_];
-  score += avlWeight(AvlWeight::TopMotion) * std::abs(b_.top - a_.top);
-  score += countChange;
+  double score = sumFrom(avlWeight(AvlWeight::LeadingDistance) * cost_[endI_ * kStride + endJ_]);
   if (found.parallel) score += avlWeight(AvlWeight::ParallelPerfect);
   if (found.overlap) score += avlWeight(AvlWeight::VoiceOverlap);
-  return outerTerms(score, a_, b_, rules_, bassRule_);
+  for (int k = 0; k < outerCount_; ++k) score += outer_[static_cast<std::size_t>(k)];
+  return score;
 }
 
 double transitionTerms(const VoicingShape& a, const VoicingShape& b, const TransitionRules& rules,
                        bool bassRule) {
-  return TransitionPricing(a, b, rules, bassRule).terms();
+  TransitionPricing pricing(a, b, rules, bassRule);
+  pricing.align();
+  return pricing.terms();
 }
 
 NearestNotes nearestNotes(const VoicingShape& v) {
@@ -313,17 +320,8 @@ NearestNotes nearestNotes(const VoicingShape& v) {
       nearest[static_cast<std::size_t>(note)] = static_cast<std::uint8_t>(std::min(note - from, to - note));
   }
   for (int note = top; note < 128; ++note) nearest[static_cast<std::size_t>(note)] = static_cast<std::uint8_t>(note - top);
+  nearest[kNoNote] = 0;
   return nearest;
-}
-
-double transitionTermsBound(const VoicingShape& a, const VoicingShape& b, const TransitionRules& rules,
-                            bool bassRule, int distanceFloor) {
-  const double countChange = countChangeTerm(a, b);
-  if (a.size == 0 || b.size == 0) return countChange;
-  double score = avlWeight(AvlWeight::LeadingDistance) * distanceFloor;
-  score += avlWeight(AvlWeight::TopMotion) * std::abs(b.top - a.top);
-  score += countChange;
-  return outerTerms(score, a, b, rules, bassRule);
 }
 
 double transitionTermsCeiling(const TransitionRules& rules) {

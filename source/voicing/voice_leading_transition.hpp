@@ -23,9 +23,14 @@ struct AvlAlignment {
   std::array<Pair, 2 * Voicing::kCapacity + 1> pairs{};
 };
 
-// A voicing laid out for the transition terms: its notes followed by the lowest note again.
+// Stands for no note: every nearest-note table holds 0 for it.
+inline constexpr std::uint8_t kNoNote = 128;
+
+// A voicing laid out for the transition terms: its notes followed by the lowest note again,
+// and its notes alone, the rest of the capacity filled with kNoNote.
 struct VoicingShape {
   std::array<std::uint8_t, Voicing::kCapacity + 1> extended{};
+  std::array<std::uint8_t, Voicing::kCapacity> notes{};
   int size = 0;
   int top = 0;
   int low = 0;
@@ -50,42 +55,44 @@ double transitionTerms(const VoicingShape& a, const VoicingShape& b, const Trans
                        bool bassRule);
 
 
-// For every MIDI note, the distance to the nearest note of a voicing (0 for an empty one).
-using NearestNotes = std::array<std::uint8_t, 128>;
+// For every MIDI note, the distance to the nearest note of a voicing (0 for an empty one), and
+// 0 for kNoNote.
+using NearestNotes = std::array<std::uint8_t, 129>;
 NearestNotes nearestNotes(const VoicingShape& voicing);
 
 // The alignment grid: a row of 16 cells for each note of the earlier voicing and its repeat.
 inline constexpr std::size_t kGridCells = (Voicing::kCapacity + 1) * 16;
 
-// transitionTerms in two steps, so that the alignment's penalties (parallels and overlaps) are
-// read off the grid only for moves that may be chosen.
+// transitionTerms in steps, so that the alignment is made only for moves that a bound of the
+// distance cannot rule out, and its penalties (parallels and overlaps) are read off the grid
+// only for moves that may be chosen.
 class TransitionPricing {
  public:
-  // With a `distanceLimit`, the alignment stops as soon as its distance is certain to exceed
-  // it (`nearestB`, b's nearest notes, makes that sooner); nothing else may be asked then.
-  TransitionPricing(const VoicingShape& a, const VoicingShape& b, const TransitionRules& rules, bool bassRule,
-                    int distanceLimit = std::numeric_limits<int>::max(), const NearestNotes* nearestB = nullptr);
-  bool exceeded() const { return exceeded_; }
+  TransitionPricing(const VoicingShape& a, const VoicingShape& b, const TransitionRules& rules, bool bassRule);
+  // Every term but the alignment's penalties, the voice-leading distance taken as `distance`:
+  // never below transitionTerms (but for rounding) when the distance is at least that.
+  double withDistance(int distance) const;
+  // Aligns the voicings. With a `distanceLimit`, gives up (false) as soon as the distance is
+  // certain to exceed it (`nearestB`, b's nearest notes, makes that sooner); nothing below may
+  // be asked then.
+  bool align(int distanceLimit = std::numeric_limits<int>::max(), const NearestNotes* nearestB = nullptr);
   // Every term but the alignment's penalties, which can only lower the terms.
   double withoutPenalties() const;
   // Every term: transitionTerms(a, b, rules, bassRule).
   double terms() const;
 
  private:
+  double sumFrom(double score) const;
+
   const VoicingShape& a_;
   const VoicingShape& b_;
-  const TransitionRules& rules_;
-  bool bassRule_;
+  double countChange_ = 0.0;
+  // The terms of the outer voices and the style rules that apply, in the order they are added.
+  std::array<double, 4> outer_{};
+  int outerCount_ = 0;
   std::int16_t cost_[kGridCells];
   int endI_ = 0, endJ_ = 0;
-  bool exceeded_ = false;
 };
-
-// transitionTerms with the voice-leading distance replaced by `distanceFloor` and the
-// penalties of the alignment left out: never below transitionTerms (but for rounding) when
-// the distance is at least `distanceFloor`.
-double transitionTermsBound(const VoicingShape& a, const VoicingShape& b, const TransitionRules& rules,
-                            bool bassRule, int distanceFloor);
 
 // A bound of transitionTerms over every pair of voicings.
 double transitionTermsCeiling(const TransitionRules& rules);

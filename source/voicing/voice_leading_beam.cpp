@@ -12,7 +12,6 @@ namespace tw {
 
 namespace {
 
-constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
 constexpr double kUnbounded = std::numeric_limits<double>::infinity();
 
 // Bounds are compared with a margin far above the rounding of score sums and far below any
@@ -60,12 +59,14 @@ unsigned laneBits(FloatBits holds) {
 
 }  // namespace
 
-double* TransitionMemo::Rows::addRow(std::size_t target, TransitionMemo& memo) {
-  if (memo.stored_ + predecessors_ > kBudget) return nullptr;
-  memo.stored_ += predecessors_;
-  rows_[target] = std::make_unique_for_overwrite<double[]>(predecessors_);
-  std::fill_n(rows_[target].get(), predecessors_, kUnknown);
-  return rows_[target].get();
+void TransitionMemo::Rows::remember(std::size_t target, std::size_t predecessor, double terms, TransitionMemo& memo) {
+  if (!rows_[target]) {
+    if (memo.stored_ + predecessors_ > kBudget) return;
+    memo.stored_ += predecessors_;
+    rows_[target] = std::make_unique_for_overwrite<double[]>(predecessors_);
+  }
+  rows_[target][predecessor] = terms;
+  known_[target * words_ + (predecessor >> 6)] |= std::uint64_t{1} << (predecessor & 63);
 }
 
 TransitionMemo::Rows& TransitionMemo::rowsOf(std::size_t earlier, std::size_t later, bool bassRule,
@@ -98,15 +99,13 @@ BeamPredecessors::BeamPredecessors(std::span<const BeamState> states, const Tran
   }
 }
 
-// The terms from state `p` into the target, from the target's row of known terms when they
-// are there; `row` is that row, made when first needed.
-double BeamPredecessors::terms(std::size_t p, const BeamTarget& target, double*& row, std::size_t* priced) {
+// The terms from state `p` into the target, from the memo when they are there.
+double BeamPredecessors::terms(std::size_t p, const BeamTarget& target, std::size_t* priced) {
   const std::uint32_t from = states_[p].index;
-  if (row && !std::isnan(row[from])) return row[from];
+  if (TransitionMemo::Rows::holds(known_.known(target.index), from)) return known_.term(target.index, from);
   const double t = transitionTerms(*states_[p].shape, *target.shape, rules_, bassRule_);
   if (priced) ++*priced;
-  if (!row) row = known_.addRow(target.index, memo_);
-  if (row) row[from] = t;
+  known_.remember(target.index, from, t, memo_);
   return t;
 }
 
@@ -114,7 +113,7 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
   const std::size_t n = states_.size();
   const VoicingShape& b = *target.shape;
   const double entry = target.entry;
-  double* row = known_.row(target.index);
+  const std::uint64_t* known = known_.known(target.index);
   // Totals below `atLeast` are of no interest: they start as the best so far, held by no state.
   std::size_t bestPos = n;
   double bestTotal = atLeast > -kUnbounded ? passingFloor(atLeast) : -kUnbounded;
@@ -129,7 +128,7 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
     }
   };
   if (b.size == 0) {  // nothing to bound with: every state is priced
-    for (std::size_t p = 0; p < n; ++p) consider(p, (states_[p].score + terms(p, target, row, priced)) + entry);
+    for (std::size_t p = 0; p < n; ++p) consider(p, (states_[p].score + terms(p, target, priced)) + entry);
     return choice();
   }
 
@@ -172,8 +171,8 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
   // A state passed by the coarse bound: the exact bounds, then the price.
   auto weigh = [&](std::size_t p) {
     const BeamState& state = states_[p];
-    if (row && !std::isnan(row[state.index])) {
-      consider(p, (state.score + row[state.index]) + entry);
+    if (TransitionMemo::Rows::holds(known, state.index)) {
+      consider(p, (state.score + known_.term(target.index, state.index)) + entry);
       return;
     }
     const VoicingShape& a = *state.shape;
@@ -188,7 +187,7 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
       if (kDistance * nearestSum(a, *target.nearest) + others < floor) return;
       if (kDistance * nearestSum(b, *state.nearest) + others < floor) return;
     }
-    consider(p, price(p, target, row, entry, bestTotal, priced));
+    consider(p, price(p, target, entry, bestTotal, priced));
   };
   [&] {
     for (std::size_t start = 0; start < n; start += kBlock) {
@@ -208,8 +207,8 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
 // The total through state `p`: its score, the transition terms and the entry score. The
 // alignment's penalties are read off the grid only when the move may still reach the best
 // total without them; otherwise a total below the best is returned as it is.
-double BeamPredecessors::price(std::size_t p, const BeamTarget& target, double*& row, double entry,
-                               double bestTotal, std::size_t* priced) {
+double BeamPredecessors::price(std::size_t p, const BeamTarget& target, double entry, double bestTotal,
+                               std::size_t* priced) {
   const BeamState& state = states_[p];
   TransitionPricing pricing(*state.shape, *target.shape, rules_, bassRule_);
   // The distance beyond which the move cannot reach the best total (with room to spare).
@@ -225,8 +224,7 @@ double BeamPredecessors::price(std::size_t p, const BeamTarget& target, double*&
   if (unpenalised < passingFloor(bestTotal)) return unpenalised;
   const double t = pricing.terms();
   if (priced) ++*priced;
-  if (!row) row = known_.addRow(target.index, memo_);
-  if (row) row[state.index] = t;
+  known_.remember(target.index, state.index, t, memo_);
   return (state.score + t) + entry;
 }
 

@@ -23,15 +23,24 @@ class TransitionMemo {
  public:
   static constexpr std::size_t kBudget = std::size_t{1} << 22;  // terms (32 MiB)
 
+  // Which terms a row holds is kept apart, a bit per predecessor, so that looking for them
+  // reads one small block rather than the row itself.
   class Rows {
    public:
-    Rows(std::size_t targets, std::size_t predecessors) : rows_(targets), predecessors_(predecessors) {}
-    double* row(std::size_t target) const { return rows_[target].get(); }
-    // A new row of unknown terms (NaN), or null when the memo's budget is spent.
-    double* addRow(std::size_t target, TransitionMemo& memo);
+    Rows(std::size_t targets, std::size_t predecessors)
+        : rows_(targets), words_((predecessors + 63) / 64), known_(targets * words_), predecessors_(predecessors) {}
+    const std::uint64_t* known(std::size_t target) const { return known_.data() + target * words_; }
+    static bool holds(const std::uint64_t* known, std::size_t predecessor) {
+      return (known[predecessor >> 6] >> (predecessor & 63)) & 1u;
+    }
+    double term(std::size_t target, std::size_t predecessor) const { return rows_[target][predecessor]; }
+    // Stores the terms unless the memo's budget is spent.
+    void remember(std::size_t target, std::size_t predecessor, double terms, TransitionMemo& memo);
 
    private:
     std::vector<std::unique_ptr<double[]>> rows_;
+    std::size_t words_;
+    std::vector<std::uint64_t> known_;
     std::size_t predecessors_;
   };
 
@@ -77,9 +86,8 @@ class BeamPredecessors {
   Choice best(const BeamTarget& target, double atLeast, std::size_t* priced);
 
  private:
-  double terms(std::size_t p, const BeamTarget& target, double*& row, std::size_t* priced);
-  double price(std::size_t p, const BeamTarget& target, double*& row, double entry, double bestTotal,
-               std::size_t* priced);
+  double terms(std::size_t p, const BeamTarget& target, std::size_t* priced);
+  double price(std::size_t p, const BeamTarget& target, double entry, double bestTotal, std::size_t* priced);
 
   std::span<const BeamState> states_;
   TransitionRules rules_;

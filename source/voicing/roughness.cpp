@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <list>
-#include <unordered_map>
 #include <vector>
 
 namespace tw {
@@ -92,33 +90,127 @@ const PartialTable& partialTable() {
   return table;
 }
 
-// A voicing packed into a key: twelve note bytes and the size.
+// A voicing packed into a key: its notes in two words, then its size.
 struct VoicingKey {
-  std::array<std::uint8_t, 13> bytes{};
+  std::uint64_t low = 0;   // notes 0..7, a byte each
+  std::uint64_t high = 0;  // notes 8..11, then the size
   friend bool operator==(const VoicingKey&, const VoicingKey&) = default;
-};
-
-struct VoicingKeyHash {
-  std::size_t operator()(const VoicingKey& key) const {
-    std::size_t h = 1469598103934665603ull;
-    for (std::uint8_t b : key.bytes) h = (h ^ b) * 1099511628211ull;
-    return h;
-  }
 };
 
 VoicingKey keyOf(const Voicing& voicing) {
   VoicingKey key;
   std::size_t i = 0;
-  for (std::uint8_t note : voicing) key.bytes[i++] = note;
-  key.bytes[12] = static_cast<std::uint8_t>(voicing.size());
+  for (std::uint8_t note : voicing) {
+    std::uint64_t& word = i < 8 ? key.low : key.high;
+    word |= std::uint64_t{note} << (8 * (i % 8));
+    ++i;
+  }
+  key.high |= std::uint64_t{voicing.size()} << 32;
   return key;
 }
 
-// Most recent entry at the front of the list.
-struct RoughnessCache {
-  using Entry = std::pair<VoicingKey, double>;
-  std::list<Entry> recency;
-  std::unordered_map<VoicingKey, std::list<Entry>::iterator, VoicingKeyHash> index;
+// The least-recently-used cache in flat storage: the entries in a fixed array chained from the
+// most to the least recent, found through an open-addressed table of twice the capacity
+// (linear probing; an entry leaves by moving the entries behind it back).
+class RoughnessCache {
+ public:
+  RoughnessCache() : entries_(kRoughnessCacheCapacity), slots_(kSlots, kEmpty) {}
+
+  // The cached value, made the most recent; false when absent.
+  bool find(const VoicingKey& key, double& value) {
+    for (std::size_t slot = home(key);; slot = (slot + 1) & kMask) {
+      const std::uint16_t e = slots_[slot];
+      if (e == kEmpty) return false;
+      if (entries_[e].key == key) {
+        touch(e);
+        value = entries_[e].value;
+        return true;
+      }
+    }
+  }
+
+  // Adds an absent key as the most recent, dropping the least recent one when full.
+  void insert(const VoicingKey& key, double value) {
+    std::uint16_t e;
+    if (count_ < entries_.size()) {
+      e = static_cast<std::uint16_t>(count_++);
+    } else {
+      e = oldest_;
+      unlink(e);
+      erase(e);
+    }
+    entries_[e].key = key;
+    entries_[e].value = value;
+    std::size_t slot = home(key);
+    while (slots_[slot] != kEmpty) slot = (slot + 1) & kMask;
+    slots_[slot] = e;
+    pushFront(e);
+  }
+
+  void clear() {
+    std::fill(slots_.begin(), slots_.end(), kEmpty);
+    count_ = 0;
+    newest_ = oldest_ = kEmpty;
+  }
+
+  std::size_t size() const { return count_; }
+
+ private:
+  static constexpr std::size_t kSlots = 2 * 4096;
+  static constexpr std::size_t kMask = kSlots - 1;
+  static constexpr std::uint16_t kEmpty = 0xffff;
+  static_assert(kSlots >= 2 * kRoughnessCacheCapacity && (kSlots & kMask) == 0);
+
+  struct Entry {
+    VoicingKey key;
+    double value = 0.0;
+    std::uint16_t newer = kEmpty, older = kEmpty;
+  };
+
+  static std::size_t home(const VoicingKey& key) {
+    const std::uint64_t h = (key.low * 0x9e3779b97f4a7c15ull) ^ (key.high * 0xc2b2ae3d27d4eb4full);
+    return static_cast<std::size_t>(h >> 51) & kMask;  // the top bits mix best
+  }
+
+  void unlink(std::uint16_t e) {
+    Entry& entry = entries_[e];
+    (entry.newer == kEmpty ? newest_ : entries_[entry.newer].older) = entry.older;
+    (entry.older == kEmpty ? oldest_ : entries_[entry.older].newer) = entry.newer;
+  }
+
+  void pushFront(std::uint16_t e) {
+    entries_[e].newer = kEmpty;
+    entries_[e].older = newest_;
+    (newest_ == kEmpty ? oldest_ : entries_[newest_].newer) = e;
+    newest_ = e;
+  }
+
+  void touch(std::uint16_t e) {
+    if (newest_ == e) return;
+    unlink(e);
+    pushFront(e);
+  }
+
+  // Takes entry `e` out of the table; the entries probed after it move back to stay reachable.
+  void erase(std::uint16_t e) {
+    std::size_t hole = home(entries_[e].key);
+    while (slots_[hole] != e) hole = (hole + 1) & kMask;
+    for (std::size_t next = (hole + 1) & kMask; slots_[next] != kEmpty; next = (next + 1) & kMask) {
+      const std::size_t want = home(entries_[slots_[next]].key);
+      // The entry at `next` may fill the hole unless its home lies after the hole, up to `next`.
+      const bool homeBetween = hole < next ? (want > hole && want <= next) : (want > hole || want <= next);
+      if (!homeBetween) {
+        slots_[hole] = slots_[next];
+        hole = next;
+      }
+    }
+    slots_[hole] = kEmpty;
+  }
+
+  std::vector<Entry> entries_;
+  std::vector<std::uint16_t> slots_;
+  std::size_t count_ = 0;
+  std::uint16_t newest_ = kEmpty, oldest_ = kEmpty;
 };
 
 RoughnessCache& cache() {
@@ -218,27 +310,17 @@ double computeRoughness(const Voicing& voicing) {
 }
 
 double roughness(const Voicing& voicing) {
-  auto& c = cache();
+  RoughnessCache& c = cache();
   const VoicingKey key = keyOf(voicing);
-  if (auto it = c.index.find(key); it != c.index.end()) {
-    c.recency.splice(c.recency.begin(), c.recency, it->second);
-    return it->second->second;
-  }
-  const double value = computeRoughness(voicing);
-  c.recency.emplace_front(key, value);
-  c.index.emplace(key, c.recency.begin());
-  while (c.index.size() > kRoughnessCacheCapacity) {
-    c.index.erase(c.recency.back().first);
-    c.recency.pop_back();
-  }
+  double value;
+  if (c.find(key, value)) return value;
+  value = computeRoughness(voicing);
+  c.insert(key, value);
   return value;
 }
 
-void clearRoughnessCache() {
-  cache().index.clear();
-  cache().recency.clear();
-}
+void clearRoughnessCache() { cache().clear(); }
 
-std::size_t roughnessCacheSize() { return cache().index.size(); }
+std::size_t roughnessCacheSize() { return cache().size(); }
 
 }  // namespace tw

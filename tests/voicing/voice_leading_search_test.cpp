@@ -127,6 +127,24 @@ TEST(Roughness, CacheHoldsTheLast4096Voicings) {
   EXPECT_EQ(roughnessCacheSize(), 0u);
 }
 
+// A stream that keeps coming back to some voicings while many others push them out.
+TEST(Roughness, CachedValuesStayRightWhileTheCacheTurnsOver) {
+  clearRoughnessCache();
+  std::mt19937 rng(3);
+  std::vector<Voicing> pool;
+  for (int a = 36; pool.size() < 6000; ++a)
+    for (int b = a + 1; b < a + 20 && pool.size() < 6000; ++b)
+      for (int c = b + 1; c < b + 10 && pool.size() < 6000; ++c) pool.push_back(Voicing{a, b, c, c + 5, c + 9});
+  for (int i = 0; i < 40000; ++i) {
+    // Half the time one of a few hundred favourites, else any voicing of the pool.
+    const std::size_t k = rng() % 2 ? rng() % 300 : rng() % pool.size();
+    ASSERT_EQ(roughness(pool[k]), computeRoughness(pool[k])) << i;
+    ASSERT_LE(roughnessCacheSize(), kRoughnessCacheCapacity);
+  }
+  EXPECT_EQ(roughnessCacheSize(), kRoughnessCacheCapacity);
+  clearRoughnessCache();
+}
+
 // ---- alignment ----
 
 // The alignment written out plainly, to check the compact one against.

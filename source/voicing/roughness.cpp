@@ -51,7 +51,11 @@ struct PartialTable {
   std::vector<double> curve;
   std::vector<std::uint32_t> bandStart;
   std::vector<std::uint16_t> bandLength;
-  bool usable = true;  // false if two distinct frequencies were close enough to merge
+  // The entries the curve reaches from f are f + 1 .. f + reach[f]: the curve's reach grows with
+  // the distance, so the band holds its values first and then only -1.
+  std::vector<std::uint16_t> reach;
+  bool usable = true;  // false if two distinct frequencies were close enough to merge, or a
+                       // band were not in that order
 };
 
 // Exactly as the definition computes it, so that table and definition agree to the last bit.
@@ -84,6 +88,11 @@ const PartialTable& partialTable() {
         t.curve.push_back(x > kCurveLimit ? -1.0 : 4.0 * x * std::exp(1.0 - 4.0 * x));
       }
       t.bandLength.push_back(static_cast<std::uint16_t>(g - f - 1));
+      std::size_t reached = 0;
+      while (reached < t.bandLength[f] && t.curve[t.bandStart[f] + reached] >= 0.0) ++reached;
+      for (std::size_t d = reached; d < t.bandLength[f]; ++d)
+        if (t.curve[t.bandStart[f] + d] >= 0.0) t.usable = false;
+      t.reach.push_back(static_cast<std::uint16_t>(reached));
     }
     return t;
   }();
@@ -262,10 +271,14 @@ double roughnessByDefinition(const Voicing& voicing) {
 
 double computeRoughness(const Voicing& voicing) {
   const PartialTable& table = partialTable();
-  if (!table.usable) return roughnessByDefinition(voicing);
+  if (!table.usable || voicing.empty()) return roughnessByDefinition(voicing);
+  static constexpr std::array<double, kPartials + 1> kAmplitude{0.0,       1.0,       1.0 / 2, 1.0 / 3,
+                                                                1.0 / 4,   1.0 / 5,   1.0 / 6, 1.0 / 7,
+                                                                1.0 / 8,   1.0 / 9,   1.0 / 10, 1.0 / 11};
 
   // The voicing's partials as a set of table entries (marked in a bit set, so that reading it
-  // back gives them in frequency order) with their summed amplitudes.
+  // back gives them in frequency order) with their summed amplitudes. They lie between the
+  // lowest note's fundamental and the highest note's last partial.
   constexpr std::size_t kWords = 32;  // room for 2048 entries
   std::array<std::uint64_t, kWords> present{};
   std::array<double, kWords * 64> amplitude;
@@ -275,35 +288,41 @@ double computeRoughness(const Voicing& voicing) {
       std::uint64_t& word = present[f >> 6];
       const std::uint64_t bit = std::uint64_t{1} << (f & 63);
       if (word & bit) {
-        amplitude[f] += 1.0 / k;
+        amplitude[f] += kAmplitude[static_cast<std::size_t>(k)];
       } else {
         word |= bit;
-        amplitude[f] = 1.0 / k;
+        amplitude[f] = kAmplitude[static_cast<std::size_t>(k)];
       }
     }
   }
-  std::array<std::uint16_t, Voicing::kCapacity * kPartials> entries;
+  const std::size_t firstWord = table.frequencyOf[static_cast<std::size_t>(voicing.front() * kPartials)] >> 6;
+  const std::size_t lastWord = table.frequencyOf[static_cast<std::size_t>(voicing.back() * kPartials + kPartials - 1)] >> 6;
+  // In frequency order: the entries (ended by one beyond every reach) and their amplitudes.
+  std::array<std::uint16_t, Voicing::kCapacity * kPartials + 1> entries;
+  std::array<double, Voicing::kCapacity * kPartials> amplitudes;
   std::size_t merged = 0;
-  for (std::size_t w = 0; w < kWords; ++w) {
-    for (std::uint64_t bits = present[w]; bits != 0; bits &= bits - 1)
-      entries[merged++] = static_cast<std::uint16_t>(w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits)));
+  for (std::size_t w = firstWord; w <= lastWord; ++w) {
+    for (std::uint64_t bits = present[w]; bits != 0; bits &= bits - 1) {
+      const std::size_t f = w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
+      entries[merged] = static_cast<std::uint16_t>(f);
+      amplitudes[merged++] = amplitude[f];
+    }
   }
+  entries[merged] = 0xffff;
 
   double energy = 0.0;
-  for (std::size_t i = 0; i < merged; ++i) energy += amplitude[entries[i]] * amplitude[entries[i]];
+  for (std::size_t i = 0; i < merged; ++i) energy += amplitudes[i] * amplitudes[i];
   if (energy == 0.0) return 0.0;
 
   double sum = 0.0;
   for (std::size_t i = 0; i < merged; ++i) {
-    const std::uint16_t fi = entries[i];
-    const double* band = table.curve.data() + table.bandStart[fi];
-    const std::size_t reach = table.bandLength[fi];
-    for (std::size_t j = i + 1; j < merged; ++j) {
-      const std::size_t distance = entries[j] - fi;
-      if (distance > reach) break;
-      const double curve = band[distance - 1];
-      if (curve < 0.0) break;
-      sum += amplitude[fi] * amplitude[entries[j]] * curve * curve;
+    const std::size_t fi = entries[i];
+    const double ai = amplitudes[i];
+    const double* band = table.curve.data() + table.bandStart[fi];  // band[d - 1]: entry fi + d
+    const std::size_t last = fi + table.reach[fi];
+    for (std::size_t j = i + 1; entries[j] <= last; ++j) {
+      const double curve = band[entries[j] - fi - 1];
+      sum += ai * amplitudes[j] * curve * curve;
     }
   }
   return sum / energy;

@@ -29,7 +29,6 @@ using LaneBytes = std::uint8_t __attribute__((vector_size(8)));
 constexpr int kLanes = 8;
 constexpr std::int16_t kFar = 0x3fff;  // beyond any cell's cost
 
-Lanes minOf(Lanes x, Lanes y) { return x < y ? x : y; }
 Lanes absOf(Lanes x) { return x < 0 ? -x : x; }
 
 // Every lane moved `k` lanes up, the lowest `k` lanes zero.
@@ -47,14 +46,13 @@ Lanes prefixSums(Lanes x) {
   return x + shiftUp<4>(x);
 }
 
-// Lane j: the smallest of lanes 0..j.
-Lanes prefixMinima(Lanes x) {
-  constexpr Lanes far1{kFar, 0, 0, 0, 0, 0, 0, 0};
-  constexpr Lanes far2{kFar, kFar, 0, 0, 0, 0, 0, 0};
-  constexpr Lanes far4{kFar, kFar, kFar, kFar, 0, 0, 0, 0};
-  x = minOf(x, shiftUp<1>(x) | far1);
-  x = minOf(x, shiftUp<2>(x) | far2);
-  return minOf(x, shiftUp<4>(x) | far4);
+Lanes maxOf(Lanes x, Lanes y) { return x > y ? x : y; }
+
+// Lane j: the largest of lanes 0..j, for lanes that are all positive.
+Lanes prefixMaxima(Lanes x) {
+  x = maxOf(x, shiftUp<1>(x));
+  x = maxOf(x, shiftUp<2>(x));
+  return maxOf(x, shiftUp<4>(x));
 }
 
 // The accumulated cost of every cell, (n + 1) x (m + 1), row by row. Gives up (false) as soon
@@ -99,7 +97,9 @@ bool fillCostsOneByOne(const VoicingShape& a, const VoicingShape& b, std::int16_
 // The same grid a row at a time, for a `b` of at most seven notes (one vector per row). Along a
 // row, cell j = d_j + min(up_j, cell j-1), where up_j is the smaller of the two cells above;
 // with P_j the sum of d_0..d_j that is P_j + min over k <= j of (d_k + up_k - P_k): a prefix sum
-// and a prefix minimum. Lanes past the last column fill with values no real lane reads.
+// and a prefix minimum. From one row to the next the cells are carried as kTurn minus their
+// cost, so that minima become maxima of positive lanes, which zeros shifted in never win.
+// Lanes past the last column fill with values no real lane reads.
 bool fillCostsByRows(const VoicingShape& a, const VoicingShape& b, std::int16_t* cost, int limit,
                      const NearestNotes* nearestB) {
   const int n = a.size, m = b.size;
@@ -123,18 +123,19 @@ bool fillCostsByRows(const VoicingShape& a, const VoicingShape& b, std::int16_t*
     return (halves[0] & halves[1]) == ~std::uint64_t{0};
   };
 
-  Lanes above = prefixSums(absOf(notesB - static_cast<std::int16_t>(a.extended[0])));
-  std::memcpy(cost, &above, sizeof above);
-  if (exceeds(above, 0)) return false;
+  constexpr std::int16_t kTurn = 0x4000;  // above every cost; kTurn plus a row's sums stays in range
+  const Lanes first = prefixSums(absOf(notesB - static_cast<std::int16_t>(a.extended[0])));
+  std::memcpy(cost, &first, sizeof first);
+  if (exceeds(first, 0)) return false;
+  Lanes turnedAbove = kTurn - first;
   for (int i = 1; i <= n; ++i) {
     const Lanes d = absOf(notesB - static_cast<std::int16_t>(a.extended[static_cast<std::size_t>(i)]));
-    constexpr Lanes far1{kFar, 0, 0, 0, 0, 0, 0, 0};
-    const Lanes up = minOf(above, shiftUp<1>(above) | far1);
     const Lanes sums = prefixSums(d);
-    const Lanes row = prefixMinima(d + up - sums) + sums;
+    const Lanes turnedUp = maxOf(turnedAbove, shiftUp<1>(turnedAbove));  // lane 0: the cell above
+    turnedAbove = prefixMaxima(turnedUp - (d - sums)) - sums;
+    const Lanes row = kTurn - turnedAbove;
     std::memcpy(cost + i * kStride, &row, sizeof row);
     if (exceeds(row, i)) return false;
-    above = row;
   }
   return true;
 }

@@ -313,13 +313,18 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
     // score, equal scores in candidate order. The first one in this order wins a tie.
     const ScoredCandidates& before = scored[scoredOf[c - 1]];
     const std::size_t prevCount = prevScores.size();
-    order.resize(prevCount);
-    for (std::size_t k = 0; k < prevCount; ++k) order[k] = static_cast<std::uint32_t>(k);
-    const std::size_t width = std::min(prevCount, kAvlBeamWidth);
-    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(width), order.end(),
-                      [&](std::uint32_t x, std::uint32_t y) {
-                        return prevScores[x] > prevScores[y] || (prevScores[x] == prevScores[y] && x < y);
-                      });
+    // Candidates left without a score (they could not reach this beam) are never among them.
+    order.clear();
+    for (std::size_t k = 0; k < prevCount; ++k)
+      if (prevScores[k] > -std::numeric_limits<double>::infinity()) order.push_back(static_cast<std::uint32_t>(k));
+    if (order.empty()) order.push_back(0);
+    const std::size_t width = std::min(order.size(), kAvlBeamWidth);
+    const auto beamOrder = [&](std::uint32_t x, std::uint32_t y) {
+      return prevScores[x] > prevScores[y] || (prevScores[x] == prevScores[y] && x < y);
+    };
+    const auto cut = order.begin() + static_cast<std::ptrdiff_t>(width);
+    if (width < order.size()) std::nth_element(order.begin(), cut, order.end(), beamOrder);
+    std::sort(order.begin(), cut, beamOrder);
     beam.resize(width);
     for (std::size_t p = 0; p < width; ++p)
       beam[p] = {prevScores[order[p]], order[p], &before.shapes[order[p]], &before.nearest[order[p]]};

@@ -106,8 +106,12 @@ bool fillCostsByRows(const VoicingShape& a, const VoicingShape& b, std::int16_t*
   LaneBytes bytes;
   std::memcpy(&bytes, b.extended.data(), sizeof bytes);
   const Lanes notesB = __builtin_convertvector(bytes, Lanes);
-  Lanes beyond{};  // all ones past the last column
-  for (int j = m + 1; j < kLanes; ++j) beyond[j] = -1;
+  // All ones past the last column, for each last column.
+  static constexpr Lanes kPastColumn[kLanes] = {{0, -1, -1, -1, -1, -1, -1, -1}, {0, 0, -1, -1, -1, -1, -1, -1},
+                                                {0, 0, 0, -1, -1, -1, -1, -1},   {0, 0, 0, 0, -1, -1, -1, -1},
+                                                {0, 0, 0, 0, 0, -1, -1, -1},     {0, 0, 0, 0, 0, 0, -1, -1},
+                                                {0, 0, 0, 0, 0, 0, 0, -1},       {0, 0, 0, 0, 0, 0, 0, 0}};
+  const Lanes beyond = kPastColumn[m];
   const bool limited = limit < kFar;
   int rowsAhead = 0;
   if (limited && nearestB)

@@ -91,7 +91,8 @@ BeamPredecessors::BeamPredecessors(std::span<const BeamState> states, const Tran
   topNote_.assign(padded, 0.0f);
   for (std::size_t p = 0; p < states.size(); ++p) {
     const VoicingShape& shape = *states[p].shape;
-    // Single notes and empty voicings are bounded one by one: the coarse bound lets them pass.
+    // Single notes and empty voicings pass the coarse bound: its end cell may be the very cell
+    // of the lowest notes for them.
     relativeScore_[p] = shape.size > 1 ? static_cast<float>(states[p].score - scoreOffset_)
                                        : std::numeric_limits<float>::infinity();
     lowNote_[p] = static_cast<float>(shape.low);
@@ -135,16 +136,15 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
   // States in beam order. A state is priced only when no bound rules it out: the ceiling (no
   // later state can do better once its score plus the ceiling stays below the best partial
   // total), then the two cells every alignment path holds (the lowest notes' and an end cell
-  // pairing a top note with the other's top or lowest note, one and the same cell for two
-  // single notes), then every note's nearest note in the other voicing (the path passes
-  // every row and every column of the grid). Terms already known count as they are.
+  // pairing a top note with the other's top or lowest note; single notes are left to the
+  // next bound), then every note's nearest note in the other voicing (the path passes every
+  // row and every column of the grid). Terms already known count as they are.
   constexpr double kDistance = avlWeight(AvlWeight::LeadingDistance);
   constexpr double kTop = avlWeight(AvlWeight::TopMotion);
   // A held top or bass costs what the rules say (the ceiling counts only rewards).
   const double heldTop = std::min(0.0, rules_.staticTop);
   const double heldBass = bassRule_ ? std::min(0.0, rules_.staticBass) : 0.0;
   const double lowB = b.low, topB = b.top;
-  const bool singleB = b.size == 1;
   const double beyondScore = ceiling_ + entry;  // the most a state's score can gain
   // Blocks of eight states first pass a coarse form of the first bound together: in single
   // precision, relative to the first state's score, with a margin far above the rounding of
@@ -178,12 +178,9 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
     const VoicingShape& a = *state.shape;
     if (bestTotal > -kUnbounded && a.size > 0) {
       const double floor = passingFloor(bestTotal);
-      const double lowMove = std::abs(low_[p] - lowB), topMove = std::abs(top_[p] - topB);
-      double endCell = std::min(std::min(std::abs(top_[p] - lowB), std::abs(low_[p] - topB)), topMove);
-      if (singleB && a.size == 1) endCell = 0.0;
+      const double topMove = std::abs(top_[p] - topB);
       const double others = state.score + kTop * topMove + (top_[p] == topB ? heldTop : 0.0) +
                             (low_[p] == lowB ? heldBass : 0.0) + beyondScore;
-      if (kDistance * (lowMove + endCell) + others < floor) return;
       if (kDistance * nearestSum(a, *target.nearest) + others < floor) return;
       if (kDistance * nearestSum(b, *state.nearest) + others < floor) return;
     }

@@ -19,17 +19,6 @@ constexpr double kUnbounded = std::numeric_limits<double>::infinity();
 // total by more than the margin.
 double passingFloor(double bestTotal) { return bestTotal - 1e-9 * (1.0 + std::abs(bestTotal)); }
 
-// Every note of `from` is aligned at least as far as its nearest note in the other voicing.
-int nearestSum(const VoicingShape& from, const NearestNotes& to) {
-  const std::uint8_t* n = from.notes.data();
-  // Up to eight notes (most voicings), written out: the table reads need no loop.
-  const int low = ((to[n[0]] + to[n[1]]) + (to[n[2]] + to[n[3]])) + ((to[n[4]] + to[n[5]]) + (to[n[6]] + to[n[7]]));
-  if (from.size <= 8) return low;
-  int high = 0;
-  for (std::size_t i = 8; i < from.notes.size(); ++i) high += to[n[i]];
-  return low + high;
-}
-
 // Eight states at a time, four side by side.
 constexpr std::size_t kBlock = 8;
 constexpr std::size_t kSide = 4;
@@ -181,8 +170,8 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
       const double topMove = std::abs(top_[p] - topB);
       const double others = state.score + kTop * topMove + (top_[p] == topB ? heldTop : 0.0) +
                             (low_[p] == lowB ? heldBass : 0.0) + beyondScore;
-      if (kDistance * nearestSum(a, *target.nearest) + others < floor) return;
-      if (kDistance * nearestSum(b, *state.nearest) + others < floor) return;
+      if (kDistance * distanceBoundByRows(a, b, *target.nearest) + others < floor) return;
+      if (kDistance * distanceBoundByRows(b, a, *state.nearest) + others < floor) return;
     }
     consider(p, price(p, target, entry, bestTotal, priced));
   };

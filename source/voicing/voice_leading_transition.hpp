@@ -2,6 +2,7 @@
 // One move from a voicing to the next, priced: the alignment of the two voicings by dynamic
 // time warping, the transition terms of the cost, and a cheap upper bound of those terms with
 // which the search passes over moves that cannot win.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -59,6 +60,37 @@ double transitionTerms(const VoicingShape& a, const VoicingShape& b, const Trans
 // 0 for kNoNote.
 using NearestNotes = std::array<std::uint8_t, 129>;
 NearestNotes nearestNotes(const VoicingShape& voicing);
+
+// Every note of `from` is aligned at least as far as its nearest note in the other voicing.
+[[gnu::always_inline]] inline int nearestSum(const VoicingShape& from, const NearestNotes& to) {
+  const std::uint8_t* n = from.notes.data();
+  // Up to eight notes (most voicings), written out: the table reads need no loop.
+  const int low = ((to[n[0]] + to[n[1]]) + (to[n[2]] + to[n[3]])) + ((to[n[4]] + to[n[5]]) + (to[n[6]] + to[n[7]]));
+  if (from.size <= 8) return low;
+  int high = 0;
+  for (std::size_t i = 8; i < from.notes.size(); ++i) high += to[n[i]];
+  return low + high;
+}
+
+// A lower bound of the alignment distance from the rows of `from` (its notes; `nearestTo` are
+// the nearest notes of `to`): every path holds the cell of the lowest notes, passes each further
+// row but the top one at a cell at least as far as that note's nearest note, and ends in the
+// top row at the repeated lowest note or the top note of `to`, or in the row of the repeat at
+// the top note of `to`, having passed the top row elsewhere. Swapping the voicings bounds it
+// from the columns: the distance is the same either way round.
+[[gnu::always_inline]] inline int distanceBoundByRows(const VoicingShape& from, const VoicingShape& to,
+                                                      const NearestNotes& nearestTo) {
+  const int all = nearestSum(from, nearestTo);
+  if (from.size < 2 || to.size < 1) return all;
+  const int low = from.low, top = from.top, toLow = to.low, toTop = to.top;
+  const int nearTop = nearestTo[static_cast<std::size_t>(top)];
+  const int inner = all - nearestTo[static_cast<std::size_t>(low)] - nearTop;
+  const int topDistance = top > toTop ? top - toTop : toTop - top;
+  const int toLowDistance = top > toLow ? top - toLow : toLow - top;
+  const int repeatDistance = low > toTop ? low - toTop : toTop - low;
+  const int end = std::min(std::min(toLowDistance, topDistance), nearTop + repeatDistance);
+  return (low > toLow ? low - toLow : toLow - low) + inner + end;
+}
 
 // The alignment grid: a row of 16 cells for each note of the earlier voicing and its repeat.
 inline constexpr std::size_t kGridCells = (Voicing::kCapacity + 1) * 16;

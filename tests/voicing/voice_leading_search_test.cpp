@@ -272,6 +272,29 @@ TEST(Alignment, NearestNotesNeverOverstateTheDistance) {
   }
 }
 
+// Bounds that also count the cells of the lowest notes and an end cell, from either side;
+// small voicings and notes close together (many equal distances) included.
+TEST(Alignment, BoundsFromTheEndCellsNeverOverstateTheDistance) {
+  std::mt19937 rng(9);
+  std::uniform_int_distribution<int> size(1, 12), small(1, 3), note(30, 90);
+  for (int t = 0; t < 20000; ++t) {
+    std::vector<int> a, b;
+    for (auto* v : {&a, &b}) {
+      const int n = t % 3 == 0 ? small(rng) : size(rng);
+      const int spread = t % 2 ? 14 : 60;
+      while (static_cast<int>(v->size()) < n) {
+        const int x = 30 + note(rng) % spread;
+        if (std::find(v->begin(), v->end(), x) == v->end()) v->push_back(x);
+      }
+      std::sort(v->begin(), v->end());
+    }
+    const VoicingShape sa = shapeOf(Voicing(a)), sb = shapeOf(Voicing(b));
+    const int distance = alignVoicings(Voicing(a), Voicing(b)).distance;
+    ASSERT_LE(distanceBoundByRows(sa, sb, nearestNotes(sb)), distance) << ::testing::PrintToString(a) << ::testing::PrintToString(b);
+    ASSERT_LE(distanceBoundByRows(sb, sa, nearestNotes(sa)), distance) << ::testing::PrintToString(a) << ::testing::PrintToString(b);
+  }
+}
+
 // ---- transition ----
 
 TEST(Transition, HeldVoicingPaysOnlyForItsStaticTop) {

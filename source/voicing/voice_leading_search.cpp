@@ -72,12 +72,23 @@ ScoredCandidates scoreCandidates(const AvlSearchChord& chord, const AvlOptions& 
     // order). Roughness, the costly term, only lowers a score, so candidates are scored in
     // the order of their score without it, until that bound falls below the last place.
     for (std::size_t k = 0; k < raw; ++k) unary[k] = unaryTerms(chord.candidates[k], chord.traits, options, false);
-    std::sort(keep.begin(), keep.end(), [&](std::uint32_t x, std::uint32_t y) {
+    const auto byBound = [&](std::uint32_t x, std::uint32_t y) {
       return unary[x] > unary[y] || (unary[x] == unary[y] && x < y);
-    });
+    };
+    // Put in order only as far as the scoring gets: a first stretch a little past the places,
+    // then more when needed.
+    std::size_t ordered = 0;
+    auto orderUpTo = [&](std::size_t count) {
+      const auto from = keep.begin() + static_cast<std::ptrdiff_t>(ordered);
+      const auto to = keep.begin() + static_cast<std::ptrdiff_t>(std::min(count, raw));
+      if (to != keep.end()) std::nth_element(from, to, keep.end(), byBound);
+      std::sort(from, to, byBound);
+      ordered = static_cast<std::size_t>(to - keep.begin());
+    };
     std::priority_queue<double, std::vector<double>, std::greater<double>> places;  // the best so far
     std::size_t scored = 0;
     for (; scored < raw; ++scored) {
+      if (scored == ordered) orderUpTo(ordered == 0 ? kAvlMaxCandidates + kAvlMaxCandidates / 4 : 2 * ordered);
       const std::uint32_t k = keep[scored];
       if (places.size() == kAvlMaxCandidates && unary[k] < places.top() - 1e-9 * (1.0 + std::abs(places.top())))
         break;  // neither this one nor any after it can take a place
@@ -92,6 +103,10 @@ ScoredCandidates scoreCandidates(const AvlSearchChord& chord, const AvlOptions& 
                       });
     keep.resize(kAvlMaxCandidates);
   }
+  s.unary.reserve(keep.size());
+  s.entry.reserve(keep.size());
+  s.shapes.reserve(keep.size());
+  s.nearest.reserve(keep.size());
   for (std::uint32_t k : keep) {
     const Voicing& v = chord.candidates[k];
     s.unary.push_back(unary[k]);
@@ -101,8 +116,9 @@ ScoredCandidates scoreCandidates(const AvlSearchChord& chord, const AvlOptions& 
   }
   s.entryOrder.resize(s.entry.size());
   for (std::size_t k = 0; k < s.entryOrder.size(); ++k) s.entryOrder[k] = static_cast<std::uint32_t>(k);
-  std::stable_sort(s.entryOrder.begin(), s.entryOrder.end(),
-                   [&](std::uint32_t x, std::uint32_t y) { return s.entry[x] > s.entry[y]; });
+  std::sort(s.entryOrder.begin(), s.entryOrder.end(), [&](std::uint32_t x, std::uint32_t y) {
+    return s.entry[x] > s.entry[y] || (s.entry[x] == s.entry[y] && x < y);
+  });
   return s;
 }
 

@@ -183,6 +183,13 @@ struct AlignmentPenalties {
   bool overlap = false;
 };
 
+// Whether two notes this far apart (-127..127, offset by 127) form a fifth or an octave.
+constexpr auto kPerfectApart = [] {
+  std::array<bool, 255> perfect{};
+  for (int d = -127; d <= 127; ++d) perfect[static_cast<std::size_t>(d + 127)] = (d < 0 ? -d : d) % 12 == 0 || (d < 0 ? -d : d) % 12 == 7;
+  return perfect;
+}();
+
 AlignmentPenalties readPenalties(const std::int16_t* cost, const VoicingShape& a, const VoicingShape& b, int i, int j) {
   AlignmentPenalties found;
   int movedFrom[2 * kMaxNotes + 1], motion[2 * kMaxNotes + 1];
@@ -190,18 +197,22 @@ AlignmentPenalties readPenalties(const std::int16_t* cost, const VoicingShape& a
   int aboveA = -1, aboveB = -1;
   for (;;) {
     const int na = a.extended[static_cast<std::size_t>(i)], nb = b.extended[static_cast<std::size_t>(j)];
-    if (aboveA >= 0 && !found.overlap && (aboveB < na || nb > aboveA)) found.overlap = true;
+    if (aboveA >= 0 && (aboveB < na || nb > aboveA)) found.overlap = true;
     aboveA = na;
     aboveB = nb;
-    if (na != nb) {
+    if (na != nb && !found.parallel) {
       const int step = nb - na;
-      for (int x = 0; x < moved && !found.parallel; ++x)
-        if (motion[x] == step && isPerfectInterval(na - movedFrom[x])) found.parallel = true;
+      for (int x = 0; x < moved; ++x) {
+        if (motion[x] == step && kPerfectApart[static_cast<std::size_t>(na - movedFrom[x] + 127)]) {
+          found.parallel = true;
+          break;
+        }
+      }
       movedFrom[moved] = na;
       motion[moved] = step;
       ++moved;
     }
-    if (i == 0 && j == 0) break;
+    if ((found.parallel && found.overlap) || (i == 0 && j == 0)) break;  // nothing more to find
     stepBack(cost, i, j);
   }
   return found;
@@ -221,6 +232,9 @@ VoicingShape shapeOf(const Voicing& v) {
     s.extended[static_cast<std::size_t>(s.size)] = static_cast<std::uint8_t>(v.front());
     s.top = v.back();
     s.low = v.front();
+    s.outer = s.top - s.low;
+    s.perfectOuter = isPerfectInterval(s.outer);
+    s.octavesOuter = s.outer > 0 && s.outer % 12 == 0;
   }
   return s;
 }
@@ -258,12 +272,11 @@ TransitionPricing::TransitionPricing(const VoicingShape& a, const VoicingShape& 
     : a_(a), b_(b), countChange_(avlWeight(AvlWeight::NoteCountChange) * std::abs(a.size - b.size)) {
   if (a.size == 0 || b.size == 0) return;
   if (a.size >= 2 && b.size >= 2) {
-    const int outerA = a.top - a.low, outerB = b.top - b.low;
-    if (isPerfectInterval(outerA) && b.low != a.low && outerB == outerA)
+    if (a.perfectOuter && b.low != a.low && b.outer == a.outer)
       outer_[outerCount_++] = avlWeight(AvlWeight::OuterParallel);
     const int topMove = b.top - a.top, bassMove = b.low - a.low;
     const bool similar = (topMove > 0 && bassMove > 0) || (topMove < 0 && bassMove < 0);
-    if (outerB > 0 && outerB % 12 == 0 && similar && std::abs(topMove) > 2 && std::abs(bassMove) >= 3)
+    if (b.octavesOuter && similar && std::abs(topMove) > 2 && std::abs(bassMove) >= 3)
       outer_[outerCount_++] = avlWeight(AvlWeight::OuterLeapToOctave);
   }
   if (b.top == a.top) outer_[outerCount_++] = rules.staticTop;

@@ -4,6 +4,7 @@
 // which the search passes over moves that cannot win.
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstdint>
 #include <limits>
 
@@ -35,6 +36,11 @@ struct VoicingShape {
   int size = 0;
   int top = 0;
   int low = 0;
+  // The outer interval (top minus lowest note), and whether it is a fifth or octave (mod 12),
+  // and a whole number of octaves.
+  int outer = 0;
+  bool perfectOuter = false;
+  bool octavesOuter = false;
 };
 
 VoicingShape shapeOf(const Voicing& voicing);
@@ -85,11 +91,8 @@ NearestNotes nearestNotes(const VoicingShape& voicing);
   const int low = from.low, top = from.top, toLow = to.low, toTop = to.top;
   const int nearTop = nearestTo[static_cast<std::size_t>(top)];
   const int inner = all - nearestTo[static_cast<std::size_t>(low)] - nearTop;
-  const int topDistance = top > toTop ? top - toTop : toTop - top;
-  const int toLowDistance = top > toLow ? top - toLow : toLow - top;
-  const int repeatDistance = low > toTop ? low - toTop : toTop - low;
-  const int end = std::min(std::min(toLowDistance, topDistance), nearTop + repeatDistance);
-  return (low > toLow ? low - toLow : toLow - low) + inner + end;
+  const int end = std::min(std::min(std::abs(top - toLow), std::abs(top - toTop)), nearTop + std::abs(low - toTop));
+  return std::abs(low - toLow) + inner + end;
 }
 
 // The alignment grid: a row of 16 cells for each note of the earlier voicing and its repeat.

@@ -213,7 +213,22 @@ AlignmentPenalties readPenalties(const std::int16_t* cost, const VoicingShape& a
       ++moved;
     }
     if ((found.parallel && found.overlap) || (i == 0 && j == 0)) break;  // nothing more to find
-    stepBack(cost, i, j);
+    // One step back, as stepBack takes it.
+    if (i == 0) {
+      --j;
+    } else if (j == 0) {
+      --i;
+    } else {
+      const std::int16_t* cell = cost + i * kStride + j;
+      const int up = cell[-kStride], left = cell[-1], diagonal = cell[-kStride - 1];
+      if (left < up) {
+        if (diagonal < left) --i;
+        --j;
+      } else {
+        --i;
+        if (diagonal < up) --j;
+      }
+    }
   }
   return found;
 }

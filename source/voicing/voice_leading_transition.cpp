@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tw {
 
@@ -47,6 +50,17 @@ Lanes prefixSums(Lanes x) {
 }
 
 Lanes maxOf(Lanes x, Lanes y) { return x > y ? x : y; }
+
+// Whether every lane of a comparison holds.
+bool allLanes(Lanes holds) {
+#if defined(__SSE2__)
+  return _mm_movemask_epi8(reinterpret_cast<__m128i>(holds)) == 0xffff;
+#else
+  std::uint64_t halves[2];
+  std::memcpy(halves, &holds, sizeof halves);
+  return (halves[0] & halves[1]) == ~std::uint64_t{0};
+#endif
+}
 
 // Lane j: the largest of lanes 0..j, for lanes that are all positive.
 Lanes prefixMaxima(Lanes x) {
@@ -121,10 +135,7 @@ bool fillCostsByRows(const VoicingShape& a, const VoicingShape& b, std::int16_t*
     if (!limited || i >= n) return false;
     if (i > 0 && nearestB) rowsAhead -= (*nearestB)[a.extended[static_cast<std::size_t>(i)]];
     const Lanes reach = Lanes{} + static_cast<std::int16_t>(std::max(limit - rowsAhead, -1));
-    const Lanes over = (row > reach) | beyond;
-    std::uint64_t halves[2];
-    std::memcpy(halves, &over, sizeof halves);
-    return (halves[0] & halves[1]) == ~std::uint64_t{0};
+    return allLanes((row > reach) | beyond);
   };
 
   constexpr std::int16_t kTurn = 0x4000;  // above every cost; kTurn plus a row's sums stays in range

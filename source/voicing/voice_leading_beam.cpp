@@ -48,19 +48,51 @@ unsigned laneBits(FloatBits holds) {
 
 }  // namespace
 
-void TransitionMemo::Rows::remember(std::size_t target, std::size_t predecessor, double terms, TransitionMemo& memo) {
-  if (!rows_[target]) {
-    if (memo.stored_ + predecessors_ > kBudget) return;
-    memo.stored_ += predecessors_;
-    rows_[target] = std::make_unique_for_overwrite<double[]>(predecessors_);
+namespace {
+
+std::size_t slotOf(std::uint64_t key, std::size_t mask) {
+  return static_cast<std::size_t>((key * 0x9e3779b97f4a7c15ull) >> 32) & mask;
+}
+
+}  // namespace
+
+double TransitionMemo::find(std::uint64_t key) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t slot = slotOf(key, mask);; slot = (slot + 1) & mask)
+    if (slots_[slot].key == key) return slots_[slot].terms;  // present: the caller knows it is
+}
+
+bool TransitionMemo::insert(std::uint64_t key, double terms) {
+  if (stored_ >= kBudget) return false;
+  if (2 * (stored_ + 1) > slots_.size()) {
+    std::vector<Slot> old(std::max<std::size_t>(1024, 2 * slots_.size()));
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& entry : old) {
+      if (entry.key == kEmpty) continue;
+      std::size_t slot = slotOf(entry.key, mask);
+      while (slots_[slot].key != kEmpty) slot = (slot + 1) & mask;
+      slots_[slot] = entry;
+    }
   }
-  rows_[target][predecessor] = terms;
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = slotOf(key, mask);
+  while (slots_[slot].key != kEmpty) slot = (slot + 1) & mask;
+  slots_[slot] = {key, terms};
+  ++stored_;
+  return true;
+}
+
+void TransitionMemo::Rows::remember(std::size_t target, std::size_t predecessor, double terms, TransitionMemo& memo) {
+  if (!memo.insert(keyOf(target, predecessor), terms)) return;
   known_[target * words_ + (predecessor >> 6)] |= std::uint64_t{1} << (predecessor & 63);
 }
 
 TransitionMemo::Rows& TransitionMemo::rowsOf(std::size_t earlier, std::size_t later, bool bassRule,
                                              std::size_t targets, std::size_t predecessors) {
-  return pairs_.try_emplace(std::make_tuple(earlier, later, bassRule), targets, predecessors).first->second;
+  const auto key = std::make_tuple(earlier, later, bassRule);
+  if (auto it = pairs_.find(key); it != pairs_.end()) return it->second;
+  return pairs_.try_emplace(key, static_cast<std::uint32_t>(pairs_.size()), targets, predecessors).first->second;
 }
 
 BeamPredecessors::BeamPredecessors(std::span<const BeamState> states, const TransitionRules& rules,
@@ -92,7 +124,7 @@ BeamPredecessors::BeamPredecessors(std::span<const BeamState> states, const Tran
 // The terms from state `p` into the target, from the memo when they are there.
 double BeamPredecessors::terms(std::size_t p, const BeamTarget& target, std::size_t* priced) {
   const std::uint32_t from = states_[p].index;
-  if (TransitionMemo::Rows::holds(known_.known(target.index), from)) return known_.term(target.index, from);
+  if (TransitionMemo::Rows::holds(known_.known(target.index), from)) return known_.term(target.index, from, memo_);
   const double t = transitionTerms(*states_[p].shape, *target.shape, rules_, bassRule_);
   if (priced) ++*priced;
   known_.remember(target.index, from, t, memo_);
@@ -161,7 +193,7 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
   auto weigh = [&](std::size_t p) {
     const BeamState& state = states_[p];
     if (TransitionMemo::Rows::holds(known, state.index)) {
-      consider(p, (state.score + known_.term(target.index, state.index)) + entry);
+      consider(p, (state.score + known_.term(target.index, state.index, memo_)) + entry);
       return;
     }
     const VoicingShape& a = *state.shape;

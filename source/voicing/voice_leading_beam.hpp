@@ -16,39 +16,55 @@ namespace tw {
 
 // Transition terms already priced in a search, by the pair of chords (the numbers the search
 // gives its distinct candidate lists) and the pair of candidates. Chord pairs come back with
-// much the same predecessors in the beam. Each candidate of the later chord has a row over
-// every candidate of the earlier one, made when first needed. Bounded: once the budget is
-// spent nothing more is stored.
+// much the same predecessors in the beam. Which terms are known is kept per chord pair, a bit
+// per pair of candidates, so that looking a move up reads one small block; the terms
+// themselves sit in one compact open-addressed table, small enough to stay near the
+// processor. Bounded: once the budget is spent nothing more is stored.
 class TransitionMemo {
  public:
-  static constexpr std::size_t kBudget = std::size_t{1} << 22;  // terms (32 MiB)
+  static constexpr std::size_t kBudget = std::size_t{1} << 20;  // terms (at most 32 MiB of table)
 
-  // Which terms a row holds is kept apart, a bit per predecessor, so that looking for them
-  // reads one small block rather than the row itself.
   class Rows {
    public:
-    Rows(std::size_t targets, std::size_t predecessors)
-        : rows_(targets), words_((predecessors + 63) / 64), known_(targets * words_), predecessors_(predecessors) {}
+    Rows(std::uint32_t pair, std::size_t targets, std::size_t predecessors)
+        : pair_(pair), words_((predecessors + 63) / 64), known_(targets * words_) {}
     const std::uint64_t* known(std::size_t target) const { return known_.data() + target * words_; }
     static bool holds(const std::uint64_t* known, std::size_t predecessor) {
       return (known[predecessor >> 6] >> (predecessor & 63)) & 1u;
     }
-    double term(std::size_t target, std::size_t predecessor) const { return rows_[target][predecessor]; }
+    // The terms of a move the row holds.
+    double term(std::size_t target, std::size_t predecessor, const TransitionMemo& memo) const {
+      return memo.find(keyOf(target, predecessor));
+    }
     // Stores the terms unless the memo's budget is spent.
     void remember(std::size_t target, std::size_t predecessor, double terms, TransitionMemo& memo);
 
    private:
-    std::vector<std::unique_ptr<double[]>> rows_;
+    std::uint64_t keyOf(std::size_t target, std::size_t predecessor) const {
+      return (std::uint64_t{pair_} << 32) | (std::uint64_t{target} << 16) | predecessor;
+    }
+
+    std::uint32_t pair_;
     std::size_t words_;
     std::vector<std::uint64_t> known_;
-    std::size_t predecessors_;
   };
 
+  // `targets` and `predecessors` are at most the pruning limit, well inside 16 bits.
   Rows& rowsOf(std::size_t earlier, std::size_t later, bool bassRule, std::size_t targets,
                std::size_t predecessors);
 
  private:
+  struct Slot {
+    std::uint64_t key = kEmpty;
+    double terms = 0.0;
+  };
+  static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
+
+  double find(std::uint64_t key) const;
+  bool insert(std::uint64_t key, double terms);
+
   std::map<std::tuple<std::size_t, std::size_t, bool>, Rows> pairs_;
+  std::vector<Slot> slots_;  // a power of two, at most half full
   std::size_t stored_ = 0;
 };
 

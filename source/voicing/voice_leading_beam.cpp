@@ -96,9 +96,10 @@ TransitionMemo::Rows& TransitionMemo::rowsOf(std::size_t earlier, std::size_t la
 }
 
 BeamPredecessors::BeamPredecessors(std::span<const BeamState> states, const TransitionRules& rules,
-                                   bool bassRule, TransitionMemo& memo, TransitionMemo::Rows& known)
+                                   bool bassRule, TransitionMemo& memo, TransitionMemo::Rows& known,
+                                   bool remember)
     : states_(states), rules_(rules), bassRule_(bassRule), ceiling_(transitionTermsCeiling(rules)),
-      memo_(memo), known_(known) {
+      memo_(memo), known_(known), remember_(remember) {
   low_.reserve(states.size());
   top_.reserve(states.size());
   for (const BeamState& state : states) {
@@ -127,7 +128,7 @@ double BeamPredecessors::terms(std::size_t p, const BeamTarget& target, std::siz
   if (TransitionMemo::Rows::holds(known_.known(target.index), from)) return known_.term(target.index, from, memo_);
   const double t = transitionTerms(*states_[p].shape, *target.shape, rules_, bassRule_);
   if (priced) ++*priced;
-  known_.remember(target.index, from, t, memo_);
+  if (remember_) known_.remember(target.index, from, t, memo_);
   return t;
 }
 
@@ -242,7 +243,7 @@ double BeamPredecessors::price(std::size_t p, const BeamTarget& target, double e
   if (unpenalised < passingFloor(bestTotal)) return unpenalised;
   const double t = pricing.terms();
   if (priced) ++*priced;
-  known_.remember(target.index, state.index, t, memo_);
+  if (remember_) known_.remember(target.index, state.index, t, memo_);
   return (state.score + t) + entry;
 }
 

@@ -88,9 +88,9 @@ struct BeamTarget {
 class BeamPredecessors {
  public:
   // `states` in beam order: descending score, equal scores by index. `known` holds the terms
-  // already priced between the two chords.
+  // already priced between the two chords; with `remember`, terms priced now join them.
   BeamPredecessors(std::span<const BeamState> states, const TransitionRules& rules, bool bassRule,
-                   TransitionMemo& memo, TransitionMemo::Rows& known);
+                   TransitionMemo& memo, TransitionMemo::Rows& known, bool remember);
 
   struct Choice {
     double total = 0.0;   // the state's score plus the transition terms, plus the entry score
@@ -111,6 +111,7 @@ class BeamPredecessors {
   double ceiling_;
   TransitionMemo& memo_;
   TransitionMemo::Rows& known_;
+  bool remember_;
   std::vector<double> low_, top_;  // per state: its outer notes, ready for the first bound
   // The same per state in single precision, padded to whole blocks of eight, with the score
   // taken relative to the first state's: a coarse first bound for eight states at once.

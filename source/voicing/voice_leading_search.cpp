@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <limits>
 #include <functional>
+#include <map>
 #include <queue>
+#include <set>
+#include <tuple>
 #include <stdexcept>
 
 #include "voicing/roughness.hpp"
@@ -171,6 +174,29 @@ class ScoredChords {
   std::size_t whole_ = 0;
 };
 
+// For each chord, whether the move into it from the chord before comes again later in the
+// search (the same two chords, the same bass rule): only then are its priced terms worth
+// remembering.
+std::vector<bool> pairsThatComeAgain(std::span<const AvlSearchChord> chords, const AvlOptions& options) {
+  using Identity = std::tuple<const Voicing*, std::size_t, int, int, bool, std::uint16_t>;
+  std::map<Identity, std::size_t> first;
+  std::vector<std::size_t> identity(chords.size());
+  for (std::size_t c = 0; c < chords.size(); ++c) {
+    const AvlChordTraits& t = chords[c].traits;
+    const Identity key{chords[c].candidates.data(), chords[c].candidates.size(), t.root,
+                       t.writtenBass ? *t.writtenBass : -1, t.hasFifth, t.tensionMask};
+    identity[c] = first.try_emplace(key, c).first->second;
+  }
+  std::vector<bool> again(chords.size(), false);
+  std::set<std::tuple<std::size_t, std::size_t, bool>> later;
+  for (std::size_t c = chords.size(); c-- > 1;) {
+    const auto pair = std::make_tuple(identity[c - 1], identity[c],
+                                      bassRuleApplies(options, chords[c - 1].traits, chords[c].traits));
+    again[c] = !later.insert(pair).second;
+  }
+  return again;
+}
+
 }  // namespace
 
 AvlChordTraits avlChordTraits(const ParsedChord& chord) {
@@ -300,6 +326,7 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
   ScoredChords scored;  // one per distinct chord
   std::vector<std::size_t> scoredOf(chords.size());
   TransitionMemo memo;
+  const std::vector<bool> pairComesAgain = pairsThatComeAgain(chords, options);
 
   // Per chord: each state's best predecessor (its position in the previous chord's kept list).
   std::vector<std::vector<std::int32_t>> predecessor(chords.size());
@@ -348,7 +375,8 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
 
     const bool bassRule = bassRuleApplies(options, chords[c - 1].traits, chord.traits);
     BeamPredecessors predecessors(beam, rules, bassRule, memo,
-                                  memo.rowsOf(scoredOf[c - 1], scoredOf[c], bassRule, count, prevCount));
+                                  memo.rowsOf(scoredOf[c - 1], scoredOf[c], bassRule, count, prevCount),
+                                  pairComesAgain[c]);
     // Only the scores that can reach the next beam (or, after the last chord, the best one)
     // are needed exactly. Candidates are led into in descending entry score, so that the bar
     // they must clear rises early; one that cannot clear it keeps no score.

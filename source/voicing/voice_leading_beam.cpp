@@ -109,14 +109,15 @@ BeamPredecessors::BeamPredecessors(std::span<const BeamState> states, const Tran
   const std::size_t padded = (states.size() + kBlock - 1) / kBlock * kBlock;
   if (!states.empty()) scoreOffset_ = states.front().score;
   relativeScore_.assign(padded, -std::numeric_limits<float>::infinity());
+  singleOrNone_.assign(padded, 0.0f);
   lowNote_.assign(padded, 0.0f);
   topNote_.assign(padded, 0.0f);
   for (std::size_t p = 0; p < states.size(); ++p) {
     const VoicingShape& shape = *states[p].shape;
+    relativeScore_[p] = static_cast<float>(states[p].score - scoreOffset_);
     // Single notes and empty voicings pass the coarse bound: its end cell may be the very cell
     // of the lowest notes for them.
-    relativeScore_[p] = shape.size > 1 ? static_cast<float>(states[p].score - scoreOffset_)
-                                       : std::numeric_limits<float>::infinity();
+    if (shape.size <= 1) singleOrNone_[p] = std::numeric_limits<float>::infinity();
     lowNote_[p] = static_cast<float>(shape.low);
     topNote_[p] = static_cast<float>(shape.top);
   }
@@ -166,7 +167,6 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
   // A held top or bass costs what the rules say (the ceiling counts only rewards).
   const double heldTop = std::min(0.0, rules_.staticTop);
   const double heldBass = bassRule_ ? std::min(0.0, rules_.staticBass) : 0.0;
-  const double lowB = b.low, topB = b.top;
   const double beyondScore = ceiling_ + entry;  // the most a state's score can gain
   // Blocks of eight states first pass a coarse form of the first bound together: in single
   // precision, relative to the first state's score, with a margin far above the rounding of
@@ -174,24 +174,33 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
   const Floats lowBs = splat(b.low), topBs = splat(b.top);
   const Floats heldTops = splat(static_cast<float>(heldTop)), heldBasses = splat(static_cast<float>(heldBass));
   constexpr float kDistanceF = static_cast<float>(kDistance), kTopF = static_cast<float>(kTop);
-  auto mayReach = [&](std::size_t start, double floor) {
+  // The floor as the single-precision bounds meet it: relative to the first state's score and
+  // to what a state's score can gain, lowered by the margin. Every term of those bounds is at
+  // most 0, so their rounding stays within a few units of the last place of their sum.
+  auto coarseFloor = [&](double floor) {
     const double relativeFloor = floor - scoreOffset_ - beyondScore;
-    const Floats threshold = splat(static_cast<float>(relativeFloor - (1e-4 + 1e-5 * std::abs(relativeFloor))));
+    return static_cast<float>(relativeFloor - (1e-4 + 1e-5 * std::abs(relativeFloor)));
+  };
+  float others[kBlock];  // per state of the block: the coarse bound without its distance
+  auto mayReach = [&](std::size_t start, double floor) {
+    const Floats threshold = splat(coarseFloor(floor));
     unsigned bits = 0;
     for (std::size_t side = 0; side < kBlock; side += kSide) {
       const Floats low = loadSide(lowNote_.data() + start + side), top = loadSide(topNote_.data() + start + side);
       const Floats topMove = absOf(top - topBs);
       const Floats endCell = minOf(minOf(absOf(top - lowBs), absOf(low - topBs)), topMove);
-      Floats bound = loadSide(relativeScore_.data() + start + side) + kTopF * topMove +
-                     kDistanceF * (absOf(low - lowBs) + endCell);
-      bound += reinterpret_cast<Floats>((top == topBs) & reinterpret_cast<FloatBits>(heldTops));
-      bound += reinterpret_cast<Floats>((low == lowBs) & reinterpret_cast<FloatBits>(heldBasses));
+      Floats other = loadSide(relativeScore_.data() + start + side) + kTopF * topMove;
+      other += reinterpret_cast<Floats>((top == topBs) & reinterpret_cast<FloatBits>(heldTops));
+      other += reinterpret_cast<Floats>((low == lowBs) & reinterpret_cast<FloatBits>(heldBasses));
+      std::memcpy(others + side, &other, sizeof other);
+      const Floats bound = other + kDistanceF * (absOf(low - lowBs) + endCell) + loadSide(singleOrNone_.data() + start + side);
       bits |= laneBits(bound >= threshold) << side;
     }
     return bits;
   };
-  // A state passed by the coarse bound: the exact bounds, then the price.
-  auto weigh = [&](std::size_t p) {
+  // A state passed by the coarse bound: the bounds of the distance from every row and from
+  // every column, then the price.
+  auto weigh = [&](std::size_t p, float other) {
     const BeamState& state = states_[p];
     if (TransitionMemo::Rows::holds(known, state.index)) {
       consider(p, (state.score + known_.term(target.index, state.index, memo_)) + entry);
@@ -199,24 +208,21 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
     }
     const VoicingShape& a = *state.shape;
     if (bestTotal > -kUnbounded && a.size > 0) {
-      const double floor = passingFloor(bestTotal);
-      const double topMove = std::abs(top_[p] - topB);
-      const double others = state.score + kTop * topMove + (top_[p] == topB ? heldTop : 0.0) +
-                            (low_[p] == lowB ? heldBass : 0.0) + beyondScore;
-      if (kDistance * distanceBoundByRows(a, b, *target.nearest) + others < floor) return;
-      if (kDistance * distanceBoundByRows(b, a, *state.nearest) + others < floor) return;
+      const float floor = coarseFloor(passingFloor(bestTotal));
+      if (other + kDistanceF * static_cast<float>(distanceBoundByRows(a, b, *target.nearest)) < floor) return;
+      if (other + kDistanceF * static_cast<float>(distanceBoundByRows(b, a, *state.nearest)) < floor) return;
     }
     consider(p, price(p, target, entry, bestTotal, priced));
   };
   [&] {
     for (std::size_t start = 0; start < n; start += kBlock) {
       if (states_[start].score + beyondScore < passingFloor(bestTotal)) return;
-      unsigned lanes = bestTotal > -kUnbounded ? mayReach(start, passingFloor(bestTotal)) : 0xffu;
+      unsigned lanes = mayReach(start, passingFloor(bestTotal));
       for (; lanes != 0; lanes &= lanes - 1) {
         const std::size_t p = start + static_cast<std::size_t>(__builtin_ctz(lanes));
         if (p >= n) return;
         if (states_[p].score + beyondScore < passingFloor(bestTotal)) return;  // scores only fall along the beam
-        weigh(p);
+        weigh(p, others[p - start]);
       }
     }
   }();

@@ -117,6 +117,7 @@ class BeamPredecessors {
   // taken relative to the first state's: a coarse first bound for eight states at once.
   double scoreOffset_ = 0.0;
   std::vector<float> relativeScore_, lowNote_, topNote_;
+  std::vector<float> singleOrNone_;  // infinity for single notes and empty voicings, else 0
 };
 
 }  // namespace tw

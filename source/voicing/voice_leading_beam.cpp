@@ -181,9 +181,20 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
     const double relativeFloor = floor - scoreOffset_ - beyondScore;
     return static_cast<float>(relativeFloor - (1e-4 + 1e-5 * std::abs(relativeFloor)));
   };
+  // The floors, worked out again only when the best total has moved: the floor itself, the
+  // score a state needs to pass the ceiling, and the single-precision floor.
+  double floorOf = std::numeric_limits<double>::quiet_NaN(), scoreNeeded = 0.0;
+  float coarse = 0.0f;
+  auto refloor = [&] {
+    if (bestTotal == floorOf) return;
+    floorOf = bestTotal;
+    const double floor = passingFloor(bestTotal);
+    scoreNeeded = floor - beyondScore;
+    coarse = coarseFloor(floor);
+  };
   float others[kBlock];  // per state of the block: the coarse bound without its distance
-  auto mayReach = [&](std::size_t start, double floor) {
-    const Floats threshold = splat(coarseFloor(floor));
+  auto mayReach = [&](std::size_t start) {
+    const Floats threshold = splat(coarse);
     unsigned bits = 0;
     for (std::size_t side = 0; side < kBlock; side += kSide) {
       const Floats low = loadSide(lowNote_.data() + start + side), top = loadSide(topNote_.data() + start + side);
@@ -208,20 +219,21 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
     }
     const VoicingShape& a = *state.shape;
     if (bestTotal > -kUnbounded && a.size > 0) {
-      const float floor = coarseFloor(passingFloor(bestTotal));
-      if (other + kDistanceF * static_cast<float>(distanceBoundByRows(a, b, *target.nearest)) < floor) return;
-      if (other + kDistanceF * static_cast<float>(distanceBoundByRows(b, a, *state.nearest)) < floor) return;
+      if (other + kDistanceF * static_cast<float>(distanceBoundByRows(a, b, *target.nearest)) < coarse) return;
+      if (other + kDistanceF * static_cast<float>(distanceBoundByRows(b, a, *state.nearest)) < coarse) return;
     }
     consider(p, price(p, target, entry, bestTotal, priced));
   };
   [&] {
     for (std::size_t start = 0; start < n; start += kBlock) {
-      if (states_[start].score + beyondScore < passingFloor(bestTotal)) return;
-      unsigned lanes = mayReach(start, passingFloor(bestTotal));
+      refloor();
+      if (states_[start].score < scoreNeeded) return;
+      unsigned lanes = mayReach(start);
       for (; lanes != 0; lanes &= lanes - 1) {
         const std::size_t p = start + static_cast<std::size_t>(__builtin_ctz(lanes));
         if (p >= n) return;
-        if (states_[p].score + beyondScore < passingFloor(bestTotal)) return;  // scores only fall along the beam
+        refloor();
+        if (states_[p].score < scoreNeeded) return;  // scores only fall along the beam
         weigh(p, others[p - start]);
       }
     }

@@ -97,9 +97,10 @@ TransitionMemo::Rows& TransitionMemo::rowsOf(std::size_t earlier, std::size_t la
 
 BeamPredecessors::BeamPredecessors(std::span<const BeamState> states, const TransitionRules& rules,
                                    bool bassRule, TransitionMemo& memo, TransitionMemo::Rows& known,
-                                   bool remember)
+                                   bool remember, std::uint16_t statePitchClasses,
+                                   std::uint16_t targetPitchClasses)
     : states_(states), rules_(rules), bassRule_(bassRule), ceiling_(transitionTermsCeiling(rules)),
-      memo_(memo), known_(known), remember_(remember) {
+      memo_(memo), known_(known), remember_(remember), fromStates_(pitchClassDistances(statePitchClasses)) {
   low_.reserve(states.size());
   top_.reserve(states.size());
   for (const BeamState& state : states) {
@@ -112,8 +113,15 @@ BeamPredecessors::BeamPredecessors(std::span<const BeamState> states, const Tran
   singleOrNone_.assign(padded, 0.0f);
   lowNote_.assign(padded, 0.0f);
   topNote_.assign(padded, 0.0f);
+  innerRows_.assign(padded, 0.0f);
+  topRow_.assign(padded, 0.0f);
+  const PitchClassDistances toTargets = pitchClassDistances(targetPitchClasses);
   for (std::size_t p = 0; p < states.size(); ++p) {
     const VoicingShape& shape = *states[p].shape;
+    int inner = 0;
+    for (int i = 1; i + 1 < shape.size; ++i) inner += toTargets[shape.extended[static_cast<std::size_t>(i)] % 12];
+    innerRows_[p] = static_cast<float>(inner);
+    if (shape.size > 0) topRow_[p] = toTargets[static_cast<std::size_t>(shape.top % 12)];
     relativeScore_[p] = static_cast<float>(states[p].score - scoreOffset_);
     // Single notes and empty voicings pass the coarse bound: its end cell may be the very cell
     // of the lowest notes for them.
@@ -192,19 +200,30 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
     scoreNeeded = floor - beyondScore;
     coarse = coarseFloor(floor);
   };
+  // The coarse bound's distance is that of the distance bounds by rows and by columns with
+  // every nearest note replaced by the nearest pitch class of the other chord's voicings (no
+  // nearer): for the rows worked out per state beforehand, for the columns here.
+  int innerColumns = 0;
+  for (int j = 1; j + 1 < b.size; ++j) innerColumns += fromStates_[b.extended[static_cast<std::size_t>(j)] % 12];
+  const Floats innerColumnsB = splat(b.size >= 2 ? static_cast<float>(innerColumns) : 0.0f);
+  const Floats topColumnB = splat(fromStates_[static_cast<std::size_t>(b.top % 12)]);
+  const Floats byColumns = splat(b.size >= 2 ? 1.0f : 0.0f);  // a single note leaves only the rows
   float others[kBlock];  // per state of the block: the coarse bound without its distance
   auto mayReach = [&](std::size_t start) {
     const Floats threshold = splat(coarse);
     unsigned bits = 0;
     for (std::size_t side = 0; side < kBlock; side += kSide) {
       const Floats low = loadSide(lowNote_.data() + start + side), top = loadSide(topNote_.data() + start + side);
-      const Floats topMove = absOf(top - topBs);
-      const Floats endCell = minOf(minOf(absOf(top - lowBs), absOf(low - topBs)), topMove);
+      const Floats lowMove = absOf(low - lowBs), topMove = absOf(top - topBs);
+      const Floats rows = lowMove + loadSide(innerRows_.data() + start + side) +
+                          minOf(minOf(absOf(top - lowBs), topMove), loadSide(topRow_.data() + start + side) + absOf(low - topBs));
+      const Floats columns = byColumns * (lowMove + innerColumnsB + minOf(minOf(absOf(topBs - low), topMove), topColumnB + absOf(lowBs - top)));
       Floats other = loadSide(relativeScore_.data() + start + side) + kTopF * topMove;
       other += reinterpret_cast<Floats>((top == topBs) & reinterpret_cast<FloatBits>(heldTops));
       other += reinterpret_cast<Floats>((low == lowBs) & reinterpret_cast<FloatBits>(heldBasses));
       std::memcpy(others + side, &other, sizeof other);
-      const Floats bound = other + kDistanceF * (absOf(low - lowBs) + endCell) + loadSide(singleOrNone_.data() + start + side);
+      const Floats distance = rows > columns ? rows : columns;
+      const Floats bound = other + kDistanceF * distance + loadSide(singleOrNone_.data() + start + side);
       bits |= laneBits(bound >= threshold) << side;
     }
     return bits;

@@ -89,8 +89,11 @@ class BeamPredecessors {
  public:
   // `states` in beam order: descending score, equal scores by index. `known` holds the terms
   // already priced between the two chords; with `remember`, terms priced now join them.
+  // `statePitchClasses` and `targetPitchClasses` hold at least every pitch class the states'
+  // voicings and the targets' voicings sound.
   BeamPredecessors(std::span<const BeamState> states, const TransitionRules& rules, bool bassRule,
-                   TransitionMemo& memo, TransitionMemo::Rows& known, bool remember);
+                   TransitionMemo& memo, TransitionMemo::Rows& known, bool remember,
+                   std::uint16_t statePitchClasses, std::uint16_t targetPitchClasses);
 
   struct Choice {
     double total = 0.0;   // the state's score plus the transition terms, plus the entry score
@@ -118,6 +121,10 @@ class BeamPredecessors {
   double scoreOffset_ = 0.0;
   std::vector<float> relativeScore_, lowNote_, topNote_;
   std::vector<float> singleOrNone_;  // infinity for single notes and empty voicings, else 0
+  // Per state, for the coarse bound's rows: how far the notes between its lowest and top one,
+  // together, and its top note lie from the nearest pitch class the targets sound.
+  std::vector<float> innerRows_, topRow_;
+  PitchClassDistances fromStates_;  // per pitch class: the distance to the states' pitch classes
 };
 
 }  // namespace tw

@@ -50,6 +50,7 @@ struct ScoredCandidates {
   std::vector<VoicingShape> shapes;
   std::vector<NearestNotes> nearest;
   std::vector<std::uint32_t> entryOrder;  // kept positions by descending entry score, ties in order
+  std::uint16_t pitchClasses = 0;          // every pitch class a kept candidate sounds
 };
 
 bool sameTraits(const AvlChordTraits& a, const AvlChordTraits& b) {
@@ -116,6 +117,7 @@ ScoredCandidates scoreCandidates(const AvlSearchChord& chord, const AvlOptions& 
     s.entry.push_back(unary[k] + entryTerms(v, options));
     s.shapes.push_back(shapeOf(v));
     s.nearest.push_back(nearestNotes(s.shapes.back()));
+    s.pitchClasses = static_cast<std::uint16_t>(s.pitchClasses | pitchClassesOf(s.shapes.back()));
   }
   s.entryOrder.resize(s.entry.size());
   for (std::size_t k = 0; k < s.entryOrder.size(); ++k) s.entryOrder[k] = static_cast<std::uint32_t>(k);
@@ -376,7 +378,7 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
     const bool bassRule = bassRuleApplies(options, chords[c - 1].traits, chord.traits);
     BeamPredecessors predecessors(beam, rules, bassRule, memo,
                                   memo.rowsOf(scoredOf[c - 1], scoredOf[c], bassRule, count, prevCount),
-                                  pairComesAgain[c]);
+                                  pairComesAgain[c], before.pitchClasses, now.pitchClasses);
     // Only the scores that can reach the next beam (or, after the last chord, the best one)
     // are needed exactly. Candidates are led into in descending entry score, so that the bar
     // they must clear rises early; one that cannot clear it keeps no score.

@@ -352,6 +352,24 @@ double transitionTerms(const VoicingShape& a, const VoicingShape& b, const Trans
   return pricing.terms();
 }
 
+std::uint16_t pitchClassesOf(const VoicingShape& voicing) {
+  unsigned pcs = 0;
+  for (int i = 0; i < voicing.size; ++i) pcs |= 1u << (voicing.extended[static_cast<std::size_t>(i)] % 12);
+  return static_cast<std::uint16_t>(pcs);
+}
+
+PitchClassDistances pitchClassDistances(std::uint16_t pitchClasses) {
+  PitchClassDistances distances{};
+  if ((pitchClasses & 0xfff) == 0) return distances;
+  for (int pc = 0; pc < 12; ++pc) {
+    int nearest = 6;
+    for (int other = 0; other < 12; ++other)
+      if (pitchClasses & (1u << other)) nearest = std::min(nearest, std::min((pc - other + 12) % 12, (other - pc + 12) % 12));
+    distances[static_cast<std::size_t>(pc)] = static_cast<std::uint8_t>(nearest);
+  }
+  return distances;
+}
+
 NearestNotes nearestNotes(const VoicingShape& v) {
   NearestNotes nearest{};
   if (v.size == 0) return nearest;

@@ -95,6 +95,15 @@ NearestNotes nearestNotes(const VoicingShape& voicing);
   return std::abs(low - toLow) + inner + end;
 }
 
+// The pitch classes a voicing sounds, bit n for pitch class n.
+std::uint16_t pitchClassesOf(const VoicingShape& voicing);
+
+// For every pitch class, how far (in semitones, either way round the octave) the nearest of a
+// set of pitch classes lies: no note of a voicing of those pitch classes is nearer to a note of
+// that pitch class. 0 throughout for an empty set.
+using PitchClassDistances = std::array<std::uint8_t, 12>;
+PitchClassDistances pitchClassDistances(std::uint16_t pitchClasses);
+
 // The alignment grid: a row of 16 cells for each note of the earlier voicing and its repeat.
 inline constexpr std::size_t kGridCells = (Voicing::kCapacity + 1) * 16;
 

@@ -18,6 +18,7 @@
 #include "chord/chord_parser.hpp"
 #include "command_line.hpp"
 #include "datasets/corpus_builder.hpp"
+#include "api/corpus_files.hpp"
 #include "generation/corpus_loading.hpp"
 #include "datasets/suggestion_evaluation.hpp"
 #include "subcommand_registry.hpp"

@@ -7,6 +7,7 @@
 #include "chord/chord_parser.hpp"
 #include "command_line.hpp"
 #include "corpus_folder.hpp"
+#include "api/corpus_files.hpp"
 #include "generation/corpus_loading.hpp"
 #include "generation/local_progression_generator.hpp"
 #include "generation/random_source.hpp"

@@ -9,6 +9,7 @@
 #include "command_line.hpp"
 #include "corpus_folder.hpp"
 #include "host/bridge_transport.hpp"
+#include "api/corpus_files.hpp"
 #include "generation/corpus_loading.hpp"
 #include "generation/random_source.hpp"
 #include "generation/suggestion_engine.hpp"

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "api/corpus_files.hpp"
 #include "generation/corpus_loading.hpp"
 #include "generation/local_progression_generator.hpp"
 #include "generation/random_source.hpp"

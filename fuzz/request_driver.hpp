@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "api/corpus_files.hpp"
 #include "entry_drivers.hpp"
 #include "host/bridge_transport.hpp"
 #include "host/clipboard.hpp"

@@ -1,6 +1,7 @@
 #include "tonalweaver/corpora.hpp"
 
 #include "api/guarded_call.hpp"
+#include "api/corpus_files.hpp"
 #include "generation/corpus_loading.hpp"
 
 namespace tonalweaver {

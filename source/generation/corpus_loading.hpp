@@ -28,11 +28,4 @@ const ContinuationCorpus& continuationCorpus();
 std::uint64_t continuationCorpusLoads();
 const ProgressionCorpus& progressionCorpus();
 
-// The whole content of a file; empty when it cannot be read.
-std::vector<std::uint8_t> readCorpusFile(const std::string& path);
-
-// Loads "pc.bin" and "cc.bin" from a folder; a missing or bad file leaves its corpus empty.
-// Returns how many of the two loaded.
-int loadCorpusFolder(const std::string& folder);
-
 }  // namespace tw

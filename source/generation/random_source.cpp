@@ -1,6 +1,5 @@
 #include "generation/random_source.hpp"
 
-#include <fstream>
 
 namespace tw {
 
@@ -19,11 +18,9 @@ RandomState& state() {
 }  // namespace
 
 std::uint32_t SystemRandomSource::next() {
-  std::uint32_t value = 0;
-  std::ifstream device("/dev/urandom", std::ios::binary);
-  if (device && device.read(reinterpret_cast<char*>(&value), sizeof value)) return value;
-  std::random_device fallback;
-  return static_cast<std::uint32_t>(fallback());
+  // The system's random device, through the standard library (getrandom or /dev/urandom).
+  static std::random_device device;
+  return static_cast<std::uint32_t>(device());
 }
 
 RandomSource& randomSource() {

@@ -8,6 +8,7 @@
 
 #include <tonalweaver/tonalweaver.hpp>
 
+#include "api/corpus_files.hpp"
 #include "generation/corpus_loading.hpp"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "datasets/corpus_builder.hpp"
+#include "api/corpus_files.hpp"
 #include "generation/corpus_loading.hpp"
 
 namespace tw {

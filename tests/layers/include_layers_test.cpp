@@ -82,6 +82,9 @@ TEST(IncludeLayers, ImportsGoOnlyDownwards) {
       // for the files they read and write themselves).
       if (include.text.starts_with("nlohmann/") && (rankOf(layer) == 0 || isApi(layer) || layer == "host"))
         upwards.push_back(include.file + ":" + std::to_string(include.line) + " includes <" + include.text + ">");
+      // The engine reads no files: it is handed the corpus bytes.
+      if ((include.text == "fstream" || include.text == "filesystem") && rankOf(layer) == 0)
+        upwards.push_back(include.file + ":" + std::to_string(include.line) + " includes <" + include.text + ">");
       continue;
     }
     const std::string target = targetFolder(include.text);

@@ -2,6 +2,7 @@
 // Sensory roughness of a voicing (Hutchinson-Knopoff over eleven harmonic partials per
 // note), with a process-wide least-recently-used cache of 4096 voicings.
 #include <cstddef>
+#include <limits>
 
 #include "voicing/pitch_class_voicer.hpp"
 
@@ -9,6 +10,14 @@ namespace tw {
 
 // Cached; main thread only (the cache has no lock).
 double roughness(const Voicing& voicing);
+
+// Bounds of roughness(voicing), a hair apart, worked out from a table of pairs of notes
+// without the voicing's partials: low <= roughness(voicing) <= high.
+struct RoughnessRange {
+  double low = 0.0;
+  double high = std::numeric_limits<double>::infinity();
+};
+RoughnessRange roughnessRange(const Voicing& voicing);
 
 // The same value, always computed afresh.
 double computeRoughness(const Voicing& voicing);

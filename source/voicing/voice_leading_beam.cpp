@@ -13,6 +13,7 @@ namespace tw {
 namespace {
 
 constexpr double kUnbounded = std::numeric_limits<double>::infinity();
+constexpr double kNotPriced = std::numeric_limits<double>::quiet_NaN();
 
 // Bounds are compared with a margin far above the rounding of score sums and far below any
 // difference the cost makes: a state is passed over only when its bound stays below the best
@@ -144,7 +145,8 @@ double BeamPredecessors::terms(std::size_t p, const BeamTarget& target, std::siz
 BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double atLeast, std::size_t* priced) {
   const std::size_t n = states_.size();
   const VoicingShape& b = *target.shape;
-  const double entry = target.entry;
+  double entry = target.entry;
+  bool entryKnown = target.exactEntry == nullptr;
   const std::uint64_t* known = known_.known(target.index);
   // Totals below `atLeast` are of no interest: they start as the best so far, held by no state.
   std::size_t bestPos = n;
@@ -160,6 +162,7 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
     }
   };
   if (b.size == 0) {  // nothing to bound with: every state is priced
+    if (!entryKnown) entry = target.exactEntry(target.source, target.index);
     for (std::size_t p = 0; p < n; ++p) consider(p, (states_[p].score + terms(p, target, priced)) + entry);
     return choice();
   }
@@ -175,7 +178,7 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
   // A held top or bass costs what the rules say (the ceiling counts only rewards).
   const double heldTop = std::min(0.0, rules_.staticTop);
   const double heldBass = bassRule_ ? std::min(0.0, rules_.staticBass) : 0.0;
-  const double beyondScore = ceiling_ + entry;  // the most a state's score can gain
+  double beyondScore = ceiling_ + entry;  // the most a state's score can gain
   // Blocks of eight states first pass a coarse form of the first bound together: in single
   // precision, relative to the first state's score, with a margin far above the rounding of
   // its few operations.
@@ -193,6 +196,15 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
   // score a state needs to pass the ceiling, and the single-precision floor.
   double floorOf = std::numeric_limits<double>::quiet_NaN(), scoreNeeded = 0.0;
   float coarse = 0.0f;
+  // The exact entry score, once a total is to be formed; until then its bound serves (every
+  // bound of a total stays one with it).
+  auto settleEntry = [&] {
+    if (entryKnown) return;
+    entry = target.exactEntry(target.source, target.index);
+    entryKnown = true;
+    beyondScore = ceiling_ + entry;
+    floorOf = std::numeric_limits<double>::quiet_NaN();
+  };
   auto refloor = [&] {
     if (bestTotal == floorOf) return;
     floorOf = bestTotal;
@@ -233,7 +245,10 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
   auto weigh = [&](std::size_t p, float other) {
     const BeamState& state = states_[p];
     if (TransitionMemo::Rows::holds(known, state.index)) {
-      consider(p, (state.score + known_.term(target.index, state.index, memo_)) + entry);
+      const double terms = known_.term(target.index, state.index, memo_);
+      if ((state.score + terms) + entry < passingFloor(bestTotal)) return;
+      settleEntry();
+      consider(p, (state.score + terms) + entry);
       return;
     }
     const VoicingShape& a = *state.shape;
@@ -241,7 +256,10 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
       if (other + kDistanceF * static_cast<float>(distanceBoundByRows(a, b, *target.nearest)) < coarse) return;
       if (other + kDistanceF * static_cast<float>(distanceBoundByRows(b, a, *state.nearest)) < coarse) return;
     }
-    consider(p, price(p, target, entry, bestTotal, priced));
+    const double terms = price(p, target, entry, bestTotal, priced);
+    if (std::isnan(terms)) return;
+    settleEntry();
+    consider(p, (state.score + terms) + entry);
   };
   [&] {
     for (std::size_t start = 0; start < n; start += kBlock) {
@@ -260,9 +278,10 @@ BeamPredecessors::Choice BeamPredecessors::best(const BeamTarget& target, double
   return choice();
 }
 
-// The total through state `p`: its score, the transition terms and the entry score. The
-// alignment's penalties are read off the grid only when the move may still reach the best
-// total without them; otherwise a total below the best is returned as it is.
+// The transition terms from state `p` into the target, priced (and remembered when asked),
+// when the move may still reach the best total; NaN when it cannot. The alignment stops as
+// soon as its distance rules the move out, and its penalties are read off the grid only when
+// the move may reach the best total without them. `entry` may be a bound of the entry score.
 double BeamPredecessors::price(std::size_t p, const BeamTarget& target, double entry, double bestTotal,
                                std::size_t* priced) {
   const BeamState& state = states_[p];
@@ -272,16 +291,15 @@ double BeamPredecessors::price(std::size_t p, const BeamTarget& target, double e
   if (bestTotal > -kUnbounded) {
     const double others = pricing.withDistance(0);
     const double room = (state.score + others + entry - passingFloor(bestTotal)) / -avlWeight(AvlWeight::LeadingDistance);
-    if (room < 0) return -kUnbounded;
+    if (room < 0) return kNotPriced;
     if (room < 1e6) limit = static_cast<int>(room) + 1;
   }
-  if (!pricing.align(limit, target.nearest)) return -kUnbounded;
-  const double unpenalised = (state.score + pricing.withoutPenalties()) + entry;
-  if (unpenalised < passingFloor(bestTotal)) return unpenalised;
+  if (!pricing.align(limit, target.nearest)) return kNotPriced;
+  if ((state.score + pricing.withoutPenalties()) + entry < passingFloor(bestTotal)) return kNotPriced;
   const double t = pricing.terms();
   if (priced) ++*priced;
   if (remember_) known_.remember(target.index, state.index, t, memo_);
-  return (state.score + t) + entry;
+  return t;
 }
 
 }  // namespace tw

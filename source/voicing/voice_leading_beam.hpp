@@ -82,7 +82,11 @@ struct BeamTarget {
   std::size_t index = 0;
   const VoicingShape* shape = nullptr;
   const NearestNotes* nearest = nullptr;
+  // The entry score, or, when `exactEntry` is given, a bound of it (never below it) that
+  // serves until a total must be formed; exactEntry(source, index) gives the score then.
   double entry = 0.0;
+  double (*exactEntry)(void* source, std::size_t index) = nullptr;
+  void* source = nullptr;
 };
 
 class BeamPredecessors {

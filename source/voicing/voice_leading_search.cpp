@@ -31,7 +31,11 @@ double entryTerms(const Voicing& b, const AvlOptions& options) {
   return score;
 }
 
-double unaryTerms(const Voicing& v, const AvlChordTraits& chord, const AvlOptions& options, bool withRoughness);
+// Roughness counts from five notes.
+bool hasRoughness(const Voicing& v) { return v.size() > 4; }
+
+double unaryTerms(const Voicing& v, const AvlChordTraits& chord, const AvlOptions& options,
+                  std::optional<double> roughnessOfV);
 
 bool bassRuleApplies(const AvlOptions& options, const AvlChordTraits& a, const AvlChordTraits& b) {
   return options.allowBassChanges && !a.writtenBass && !b.writtenBass;
@@ -45,21 +49,77 @@ struct ScoredCandidates {
   std::size_t listSize = 0;
   AvlChordTraits traits;
   std::vector<std::uint32_t> kept;  // indices into the list
-  std::vector<double> unary;        // per kept candidate
-  std::vector<double> entry;        // the unary score and the terms of entering the candidate
+  // Per kept candidate: the unary score, and with it the terms of entering the candidate.
+  // Where the roughness counts, both are NaN until asked for; the entry bound takes the
+  // roughness from its range instead, a hair above the entry score.
+  std::vector<double> unary;
+  std::vector<double> entry;
+  std::vector<double> entryBound;
   std::vector<VoicingShape> shapes;
   std::vector<NearestNotes> nearest;
   std::vector<std::uint32_t> entryOrder;  // kept positions by descending entry score, ties in order
   std::uint16_t pitchClasses = 0;          // every pitch class a kept candidate sounds
+
+  double exactEntry(std::size_t k, const AvlOptions& options) {
+    if (std::isnan(entry[k])) {
+      const Voicing& v = list[kept[k]];
+      unary[k] = unaryScore(v, traits, options);
+      entry[k] = unary[k] + entryTerms(v, options);
+    }
+    return entry[k];
+  }
 };
+
+constexpr double kPending = std::numeric_limits<double>::quiet_NaN();
 
 bool sameTraits(const AvlChordTraits& a, const AvlChordTraits& b) {
   return a.root == b.root && a.writtenBass == b.writtenBass && a.hasFifth == b.hasFifth &&
          a.tensionMask == b.tensionMask;
 }
 
+// A candidate's unary score as far as it is known: exactly, or between two bounds a hair apart
+// (from the range of its roughness).
+struct UnaryRange {
+  double low = 0.0;
+  double high = 0.0;
+  bool exact = false;
+};
+
+UnaryRange unaryRange(const Voicing& v, const AvlChordTraits& traits, const AvlOptions& options) {
+  if (!hasRoughness(v)) {
+    const double value = unaryTerms(v, traits, options, 0.0);
+    return {value, value, true};
+  }
+  const RoughnessRange roughnessRange = tw::roughnessRange(v);
+  return {unaryTerms(v, traits, options, roughnessRange.high), unaryTerms(v, traits, options, roughnessRange.low), false};
+}
+
+// Among `which`, works out exactly every unary score whose range meets another one's, so that
+// any two of them compare as the exact scores do.
+void settleMeetingRanges(std::vector<std::uint32_t> which, std::vector<UnaryRange>& ranges,
+                         std::span<const Voicing> candidates, const AvlChordTraits& traits, const AvlOptions& options) {
+  std::sort(which.begin(), which.end(), [&](std::uint32_t x, std::uint32_t y) { return ranges[x].low < ranges[y].low; });
+  std::vector<bool> meets(which.size(), false);
+  double highest = -std::numeric_limits<double>::infinity();  // of the ranges lower down
+  for (std::size_t i = 0; i < which.size(); ++i) {
+    if (ranges[which[i]].low <= highest) meets[i] = true;
+    highest = std::max(highest, ranges[which[i]].high);
+  }
+  double lowest = std::numeric_limits<double>::infinity();  // of the ranges higher up
+  for (std::size_t i = which.size(); i-- > 0;) {
+    if (lowest <= ranges[which[i]].high) meets[i] = true;
+    lowest = std::min(lowest, ranges[which[i]].low);
+  }
+  for (std::size_t i = 0; i < which.size(); ++i) {
+    UnaryRange& r = ranges[which[i]];
+    if (!meets[i] || r.exact) continue;
+    r.low = r.high = unaryScore(candidates[which[i]], traits, options);
+    r.exact = true;
+  }
+}
+
 ScoredCandidates scoreCandidates(const AvlSearchChord& chord, const AvlOptions& options,
-                                 std::vector<double>& unary) {
+                                 std::vector<UnaryRange>& ranges) {
   ScoredCandidates s;
   s.list = chord.candidates.data();
   s.listSize = chord.candidates.size();
@@ -68,16 +128,19 @@ ScoredCandidates scoreCandidates(const AvlSearchChord& chord, const AvlOptions& 
   auto& keep = s.kept;
   keep.resize(raw);
   for (std::size_t k = 0; k < raw; ++k) keep[k] = static_cast<std::uint32_t>(k);
-  unary.resize(raw);
+  ranges.resize(raw);
   if (raw <= kAvlMaxCandidates) {
-    for (std::size_t k = 0; k < raw; ++k) unary[k] = unaryScore(chord.candidates[k], chord.traits, options);
+    for (std::size_t k = 0; k < raw; ++k) ranges[k] = unaryRange(chord.candidates[k], chord.traits, options);
   } else {
     // Keep the best kAvlMaxCandidates by unary score, highest first (ties in generation
-    // order). Roughness, the costly term, only lowers a score, so candidates are scored in
-    // the order of their score without it, until that bound falls below the last place.
-    for (std::size_t k = 0; k < raw; ++k) unary[k] = unaryTerms(chord.candidates[k], chord.traits, options, false);
+    // order). Roughness only lowers a score, so candidates are taken in the order of their
+    // score without it, until that bound falls below the last place; their scores are known
+    // to a hair from the range of their roughness, and worked out exactly only where two
+    // ranges meet.
+    std::vector<double> bound(raw);
+    for (std::size_t k = 0; k < raw; ++k) bound[k] = unaryTerms(chord.candidates[k], chord.traits, options, std::nullopt);
     const auto byBound = [&](std::uint32_t x, std::uint32_t y) {
-      return unary[x] > unary[y] || (unary[x] == unary[y] && x < y);
+      return bound[x] > bound[y] || (bound[x] == bound[y] && x < y);
     };
     // Put in order only as far as the scoring gets: a first stretch a little past the places,
     // then more when needed.
@@ -89,32 +152,37 @@ ScoredCandidates scoreCandidates(const AvlSearchChord& chord, const AvlOptions& 
       std::sort(from, to, byBound);
       ordered = static_cast<std::size_t>(to - keep.begin());
     };
-    std::priority_queue<double, std::vector<double>, std::greater<double>> places;  // the best so far
+    std::priority_queue<double, std::vector<double>, std::greater<double>> places;  // the lowest bounds of the best so far
     std::size_t scored = 0;
     for (; scored < raw; ++scored) {
       if (scored == ordered) orderUpTo(ordered == 0 ? kAvlMaxCandidates + kAvlMaxCandidates / 4 : 2 * ordered);
       const std::uint32_t k = keep[scored];
-      if (places.size() == kAvlMaxCandidates && unary[k] < places.top() - 1e-9 * (1.0 + std::abs(places.top())))
+      if (places.size() == kAvlMaxCandidates && bound[k] < places.top() - 1e-9 * (1.0 + std::abs(places.top())))
         break;  // neither this one nor any after it can take a place
-      unary[k] = unaryScore(chord.candidates[k], chord.traits, options);
-      places.push(unary[k]);
+      ranges[k] = unaryRange(chord.candidates[k], chord.traits, options);
+      places.push(ranges[k].low);
       if (places.size() > kAvlMaxCandidates) places.pop();
     }
     keep.resize(scored);
+    settleMeetingRanges(keep, ranges, chord.candidates, chord.traits, options);
+    // Ranges now meet only when both are exact, so the highest bound orders them.
     std::partial_sort(keep.begin(), keep.begin() + kAvlMaxCandidates, keep.end(),
                       [&](std::uint32_t x, std::uint32_t y) {
-                        return unary[x] > unary[y] || (unary[x] == unary[y] && x < y);
+                        return ranges[x].high > ranges[y].high || (ranges[x].high == ranges[y].high && x < y);
                       });
     keep.resize(kAvlMaxCandidates);
   }
   s.unary.reserve(keep.size());
   s.entry.reserve(keep.size());
+  s.entryBound.reserve(keep.size());
   s.shapes.reserve(keep.size());
   s.nearest.reserve(keep.size());
   for (std::uint32_t k : keep) {
     const Voicing& v = chord.candidates[k];
-    s.unary.push_back(unary[k]);
-    s.entry.push_back(unary[k] + entryTerms(v, options));
+    const double terms = entryTerms(v, options);
+    s.unary.push_back(ranges[k].exact ? ranges[k].high : kPending);
+    s.entry.push_back(ranges[k].exact ? ranges[k].high + terms : kPending);
+    s.entryBound.push_back(ranges[k].high + terms);
     s.shapes.push_back(shapeOf(v));
     s.nearest.push_back(nearestNotes(s.shapes.back()));
     s.pitchClasses = static_cast<std::uint16_t>(s.pitchClasses | pitchClassesOf(s.shapes.back()));
@@ -122,7 +190,7 @@ ScoredCandidates scoreCandidates(const AvlSearchChord& chord, const AvlOptions& 
   s.entryOrder.resize(s.entry.size());
   for (std::size_t k = 0; k < s.entryOrder.size(); ++k) s.entryOrder[k] = static_cast<std::uint32_t>(k);
   std::sort(s.entryOrder.begin(), s.entryOrder.end(), [&](std::uint32_t x, std::uint32_t y) {
-    return s.entry[x] > s.entry[y] || (s.entry[x] == s.entry[y] && x < y);
+    return s.entryBound[x] > s.entryBound[y] || (s.entryBound[x] == s.entryBound[y] && x < y);
   });
   return s;
 }
@@ -153,7 +221,7 @@ class ScoredChords {
     return scored_.size() - 1;
   }
 
-  const ScoredCandidates& operator[](std::size_t i) const { return scored_[i]; }
+  ScoredCandidates& operator[](std::size_t i) { return scored_[i]; }
 
   // Keeps at most kWhole lists whole; `inUse` stays whole.
   void trim(std::size_t inUse) {
@@ -163,6 +231,7 @@ class ScoredChords {
       if (i == inUse || s.shapes.empty()) continue;
       std::vector<double>().swap(s.unary);
       std::vector<double>().swap(s.entry);
+      std::vector<double>().swap(s.entryBound);
       std::vector<VoicingShape>().swap(s.shapes);
       std::vector<NearestNotes>().swap(s.nearest);
       std::vector<std::uint32_t>().swap(s.entryOrder);
@@ -172,7 +241,7 @@ class ScoredChords {
 
  private:
   std::vector<ScoredCandidates> scored_;
-  std::vector<double> scratch_;
+  std::vector<UnaryRange> scratch_;
   std::size_t whole_ = 0;
 };
 
@@ -217,15 +286,16 @@ AvlChordTraits avlChordTraits(const ParsedChord& chord) {
 AvlAlignment alignVoicings(const Voicing& a, const Voicing& b) { return alignShapes(shapeOf(a), shapeOf(b)); }
 
 double unaryScore(const Voicing& v, const AvlChordTraits& chord, const AvlOptions& options) {
-  return unaryTerms(v, chord, options, true);
+  return unaryTerms(v, chord, options, hasRoughness(v) ? roughness(v) : 0.0);
 }
 
 namespace {
 
 static_assert(avlWeight(AvlWeight::Roughness) <= 0, "roughness is a penalty");
 
-// The unary score, or with `roughness` false a bound of it that needs no roughness.
-double unaryTerms(const Voicing& v, const AvlChordTraits& chord, const AvlOptions& options, bool withRoughness) {
+// The unary score with the voicing's roughness, or without one a bound of it.
+double unaryTerms(const Voicing& v, const AvlChordTraits& chord, const AvlOptions& options,
+                  std::optional<double> roughnessOfV) {
   const int n = static_cast<int>(v.size());
   if (n == 0) return avlWeight(AvlWeight::TargetNoteCount) * std::abs(options.targetNotes);
   const int lowest = v.front(), highest = v.back();
@@ -240,7 +310,7 @@ double unaryTerms(const Voicing& v, const AvlChordTraits& chord, const AvlOption
            std::max(0, options.bottom - lowest);
   score += avlWeight(AvlWeight::MiddleDistance) * options.middleWeightScale *
            std::abs(mean - options.middle);
-  if (n > 4 && withRoughness) score += avlWeight(AvlWeight::Roughness) * roughness(v);
+  if (hasRoughness(v) && roughnessOfV) score += avlWeight(AvlWeight::Roughness) * *roughnessOfV;
 
   const int lowestPc = lowest % 12;
   const bool bassFree = options.allowBassChanges && !chord.writtenBass;
@@ -341,14 +411,17 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
     const auto& chord = chords[c];
     if (chord.candidates.empty()) throw std::runtime_error("no legal revoicings found");
     scoredOf[c] = scored.indexOf(chord, options);
-    const ScoredCandidates& now = scored[scoredOf[c]];
+    ScoredCandidates& now = scored[scoredOf[c]];
     const std::size_t count = now.kept.size();
     if (stats) stats->candidateCounts.push_back(count);
     scores.assign(count, 0.0);
     predecessor[c].assign(count, -1);
 
     if (c == 0) {
-      for (std::size_t k = 0; k < count; ++k) scores[k] = now.unary[k];
+      for (std::size_t k = 0; k < count; ++k) {
+        now.exactEntry(k, options);
+        scores[k] = now.unary[k];
+      }
       std::swap(prevScores, scores);
       scored.trim(scoredOf[c]);
       continue;
@@ -386,9 +459,17 @@ std::vector<Voicing> searchVoicePath(std::span<const AvlSearchChord> chords,
     const bool beamCut = !last && count > kAvlBeamWidth;
     places = {};
     double bar = -std::numeric_limits<double>::infinity();
+    struct Entries {  // the exact entry scores, worked out when first asked for
+      ScoredCandidates& scored;
+      const AvlOptions& options;
+      static double exact(void* source, std::size_t k) {
+        auto* self = static_cast<Entries*>(source);
+        return self->scored.exactEntry(k, self->options);
+      }
+    } entries{now, options};
     for (std::uint32_t k : now.entryOrder) {
-      const auto choice = predecessors.best({k, &now.shapes[k], &now.nearest[k], now.entry[k]}, bar,
-                                            stats ? &stats->transitions : nullptr);
+      const BeamTarget target{k, &now.shapes[k], &now.nearest[k], now.entryBound[k], &Entries::exact, &entries};
+      const auto choice = predecessors.best(target, bar, stats ? &stats->transitions : nullptr);
       scores[k] = choice.total;
       predecessor[c][k] = choice.from;
       if (choice.from < 0) continue;

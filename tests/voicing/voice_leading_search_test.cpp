@@ -105,6 +105,26 @@ TEST(Roughness, FastComputationAgreesWithTheDefinitionToTheLastBit) {
   }
 }
 
+// The range from pairs of notes holds the roughness, and is narrow enough to decide between
+// any two voicings whose roughness is not all but equal.
+TEST(Roughness, RangeFromPairsOfNotesHoldsTheValue) {
+  std::uint32_t random = 5;
+  auto next = [&] { return random = random * 1664525u + 1013904223u; };
+  for (int round = 0; round < 20000; ++round) {
+    const int low = round % 4 == 0 ? 0 : 30, span = round % 4 == 0 ? 128 : 60;
+    std::vector<int> notes;
+    for (int n = static_cast<int>(next() % 13); n > 0; --n) notes.push_back(low + static_cast<int>(next() % span));
+    std::sort(notes.begin(), notes.end());
+    notes.erase(std::unique(notes.begin(), notes.end()), notes.end());
+    const Voicing v(notes);
+    const double value = computeRoughness(v);
+    const RoughnessRange range = roughnessRange(v);
+    ASSERT_LE(range.low, value) << ::testing::PrintToString(notes);
+    ASSERT_GE(range.high, value) << ::testing::PrintToString(notes);
+    ASSERT_LE(range.high - range.low, 1e-8 * value + 1e-300) << ::testing::PrintToString(notes);
+  }
+}
+
 TEST(Roughness, ClustersAreRougherThanOpenVoicings) {
   EXPECT_GT(computeRoughness(Voicing{60, 61, 62, 63, 64}), computeRoughness(Voicing{48, 55, 64, 67, 72}));
   EXPECT_GT(computeRoughness(Voicing{60, 61}), computeRoughness(Voicing{60, 67}));

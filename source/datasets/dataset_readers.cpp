@@ -50,8 +50,11 @@ class PieceChords {
     rejected_ = true;
     ++unread_;
   }
-  // Counts the piece as seen, and as fully read when nothing in it was rejected.
-  void finish() {
+  // Hands the piece what was read, and counts it as seen, and as fully read when nothing in
+  // it was rejected.
+  void finishInto(AnnotatedPiece& piece) {
+    piece.unread = unread_;
+    piece.chords = std::move(chords_);
     if (!entries_) return;
     ++reading_.piecesSeen;
     if (!rejected_) ++reading_.piecesFullyRead;
@@ -66,8 +69,7 @@ class PieceChords {
     chords_.push_back({std::move(chord), key, duration, phraseStart, gap_});
     gap_ = false;
   }
-  std::vector<AnnotatedChord>& chords() { return chords_; }
-  long unread() const { return unread_; }
+  const std::vector<AnnotatedChord>& chords() const { return chords_; }
 
  private:
   DatasetReading& reading_;
@@ -177,9 +179,7 @@ DatasetReading readWhenInRome(const std::string& folder) {
       }
       read.add(*converted.chord, *key, 1.0, startsPhrase);
     }
-    read.finish();
-    piece.unread = read.unread();
-    piece.chords = std::move(read.chords());
+    read.finishInto(piece);
     if (!piece.chords.empty()) reading.pieces.push_back(std::move(piece));
   }
   return reading;
@@ -213,9 +213,7 @@ DatasetReading readRockCorpus(const std::string& folder) {
       }
       read.add(*converted.chord, KeyContext{*tonic, false, false}, duration, read.chords().empty());
     }
-    read.finish();
-    piece.unread = read.unread();
-    piece.chords = std::move(read.chords());
+    read.finishInto(piece);
     judgeModes(piece);
     if (!piece.chords.empty()) reading.pieces.push_back(std::move(piece));
   }
@@ -259,9 +257,7 @@ DatasetReading readBillboard(const std::string& folder) {
       }
       read.add(*converted.chord, KeyContext{*tonic, false, false}, duration, sectionStart);
     }
-    read.finish();
-    piece.unread = read.unread();
-    piece.chords = std::move(read.chords());
+    read.finishInto(piece);
     judgeModes(piece);
     if (!piece.chords.empty()) reading.pieces.push_back(std::move(piece));
   }
@@ -322,14 +318,11 @@ DatasetReading readJazzCorpus(const std::string& folder, SymbolReading symbols) 
       }
       if (!barChords.empty()) flushBar();
     }
-    read.finish();
-    auto& chords = read.chords();
-    if (chords.empty()) continue;
+    read.finishInto(piece);
+    if (piece.chords.empty()) continue;
     // A lead sheet's key signature often defaults to C: the key is judged from the chords.
-    KeyContext key = judgeLeadSheetKey(chords);
-    for (auto& c : chords) c.key = key;
-    piece.chords = std::move(chords);
-    piece.unread = read.unread();
+    const KeyContext key = judgeLeadSheetKey(piece.chords);
+    for (auto& c : piece.chords) c.key = key;
     reading.pieces.push_back(std::move(piece));
   }
   return reading;
